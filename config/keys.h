@@ -1,0 +1,71 @@
+// Numbers of the configuration keys and message ids the launcher reads.
+// The packing tool's catalogue (config/catalogue.cpp) gives each one its
+// readable name, type and default.
+#pragma once
+
+namespace key {
+constexpr int ServiceName = 101;
+constexpr int RedirectErrFlag = 102;
+constexpr int RedirectErrFile = 103;
+constexpr int RedirectOutFlag = 104;
+constexpr int RedirectOutFile = 105;
+constexpr int RuntimeFlag106 = 106;
+constexpr int ExecutableType = 107;
+constexpr int SplashConfigFlag = 108;
+constexpr int ClassPath = 121;
+constexpr int MainClass = 122;
+constexpr int VmOptions = 123;
+constexpr int FixedArguments = 124;
+constexpr int JavaArgumentsAsVmOptions = 125;
+constexpr int MinVersion = 126;
+constexpr int MaxVersion = 127;
+constexpr int SearchSequence = 128;
+constexpr int AllowPreRelease = 130;
+constexpr int RequireJdk = 131;
+constexpr int WorkingDirectory = 146;
+constexpr int ServiceDependencies = 149;
+constexpr int PreferredVmType = 152;
+constexpr int GlobalSemaphore = 158;
+constexpr int ApplicationId = 160;
+constexpr int SplashSetting = 163;
+constexpr int OnlyOwnRuntimes = 165;
+constexpr int LauncherFamily = 2001;
+constexpr int EmbeddedFileCount = 2002;
+constexpr int EmbeddedFileNames = 2003;
+constexpr int ApplicationDirectory = 10003;
+constexpr int NativeLibraryDirectories = 10004;
+constexpr int SingleInstance = 10005;
+constexpr int BringToFront = 10007;
+constexpr int Splash1X = 10109;
+constexpr int Splash1Y = 10110;
+constexpr int Splash1Text = 10111;
+constexpr int Splash1A = 10113;
+constexpr int Splash1Colour = 10114;
+constexpr int Splash1B = 10115;
+constexpr int Splash2X = 10116;
+constexpr int Splash2Y = 10117;
+constexpr int Splash2Text = 10118;
+constexpr int Splash2A = 10120;
+constexpr int Splash2Colour = 10121;
+constexpr int Splash2B = 10122;
+constexpr int SplashEnabled = 10123;
+constexpr int VersionOptionCount = 10200;
+constexpr int VersionOptionBase = 10201;  // 10201 + 2i prefix, 10202 + 2i options
+}  // namespace key
+
+namespace msg {
+constexpr int ErrorCaption = 1000;
+constexpr int JvmStartFailed = 1005;
+constexpr int ClassPathEntryMissing = 1006;
+constexpr int EnvVarUndefined = 1008;
+constexpr int InternalError = 1009;
+constexpr int MainClassNotFound = 1010;
+constexpr int MainMethodNotFound = 1011;
+constexpr int NoTempDirectory = 1015;
+constexpr int NoJvmFound = 1016;
+constexpr int EnvVarJvmBroken = 1017;
+constexpr int EnvVarJvmBroken64 = 1018;
+constexpr int DirectoryJvmBroken = 1019;
+constexpr int DirectoryJvmBroken64 = 1020;
+constexpr int ServiceDescription = 20017;
+}  // namespace msg

@@ -1,0 +1,75 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "config/store.h"
+#include "core/bounded.h"
+#include "core/errors.h"
+#include "core/launch.h"
+#include "core/log.h"
+#include "core/state.h"
+
+namespace {
+bool boxMode = true;
+}
+
+void setMessageBoxMode(bool on) { boxMode = on; }
+bool messageBoxMode() { return boxMode; }
+
+void showError(const wchar_t* text) {
+    static wchar_t composed[2 * kPathCapacity + 16];
+    const size_t cap = sizeof composed / sizeof composed[0];
+    const wchar_t* path = logFilePath();
+    if (path) {
+        wchar_t longPath[kPathCapacity];
+        DWORD n = GetLongPathNameW(path, longPath, kPathCapacity);
+        if (n == 0 || n >= kPathCapacity) copyTextW(longPath, kPathCapacity, path);
+        formatTextW(composed, cap, L"%s\n\nLog: %s", text, longPath);
+    } else {
+        copyTextW(composed, cap, text);
+    }
+    if (boxMode) {
+        wchar_t caption[kPathCapacity];
+        getMessageOrConfig(1000, caption, kPathCapacity);
+        MessageBoxW(nullptr, composed, caption, MB_ICONERROR);
+    } else {
+        // Narrow output in the console's sense: the C runtime converts.
+        static char narrow[4 * (2 * kPathCapacity + 16)];
+        int bytes = WideCharToMultiByte(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, 0, composed, -1,
+                                        narrow, sizeof narrow, nullptr, nullptr);
+        if (bytes <= 0) narrowText(narrow, sizeof narrow, composed);
+        fprintf(stderr, "%s\n", narrow);
+        fflush(stderr);
+    }
+}
+
+void showMessage(int id, const wchar_t* argument) {
+    wchar_t text[kPathCapacity];
+    getMessageOrConfig(id, text, kPathCapacity);
+    substituteArgument(text, kPathCapacity, argument);
+    showError(text);
+}
+
+void showMessageNarrow(int id, const char* argument) {
+    wchar_t wide[kPathCapacity];
+    if (!argument) argument = "";
+    int n = MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, kPathCapacity);
+    if (n <= 0) widenText(wide, kPathCapacity, argument);
+    showMessage(id, wide);
+}
+
+void fatalError(const wchar_t* text) {
+    showError(text);
+    exitProcessWithCleanup(1);
+}
+
+void fatalMessage(int id, const wchar_t* argument) {
+    showMessage(id, argument);
+    exitProcessWithCleanup(1);
+}
+
+void fatalMessageNarrow(int id, const char* argument) {
+    showMessageNarrow(id, argument);
+    exitProcessWithCleanup(1);
+}

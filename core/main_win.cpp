@@ -1,0 +1,89 @@
+// The entry point: start-up, then one of the four roles chosen from the
+// command line (service command, foreground run, service child, or a
+// service process handed to the Service Control Manager).
+#include <windows.h>
+
+#include "config/keys.h"
+#include "config/store.h"
+#include "core/bounded.h"
+#include "core/cmdline.h"
+#include "core/launch.h"
+#include "core/log.h"
+#include "core/state.h"
+#include "service/commands.h"
+#include "service/runtime.h"
+
+namespace {
+
+int runServiceCommand(const CommandRequest& request) {
+    int installType = getConfigInt(key::ExecutableType) == 4 ? 2 : 3;
+    switch (request.command) {
+    case ServiceCommand::Help:
+        printUsage();
+        return 0;
+    case ServiceCommand::Install: return installService(installType, request.interactive);
+    case ServiceCommand::InstallAndStart:
+        installService(installType, request.interactive);
+        return startService();
+    case ServiceCommand::InstallAuto: return installService(2, request.interactive);
+    case ServiceCommand::InstallDemand: return installService(3, request.interactive);
+    case ServiceCommand::Uninstall: return uninstallService(true);
+    case ServiceCommand::Stop: return stopService(true);
+    case ServiceCommand::Start: return startService();
+    case ServiceCommand::Status: return printServiceStatus();
+    case ServiceCommand::None: break;
+    }
+    return 0;
+}
+
+int runRole() {
+    const wchar_t* commandLine = GetCommandLineW();
+    logLine(L"command line2 %s", commandLine);
+    ArgumentVector arguments;
+    splitCommandLine(commandLine, arguments);
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+
+    if (!arguments.empty() && arguments.back() == L"__vtl_restart") {
+        arguments.pop_back();
+        runLaunchSequence(arguments, true);
+        return 0;
+    }
+    if (!arguments.empty()) {
+        const std::wstring& first = arguments.front();
+        if (first == L"/run" || first == L"-run" || first == L"--run") {
+            logLine(L"running service");
+            noRedirect = true;
+            serviceMode = false;
+            arguments.erase(arguments.begin());
+            runLaunchSequence(arguments, false);
+            return 0;
+        }
+        if (first == L"/run-redirect" || first == L"-run-redirect" || first == L"--run-redirect") {
+            logLine(L"running service with redirection");
+            serviceMode = false;
+            arguments.erase(arguments.begin());
+            runLaunchSequence(arguments, false);
+            return 0;
+        }
+    }
+    logLine(L"calling StartServiceCtrlDispatcher");
+    SERVICE_TABLE_ENTRYA table[2] = {{serviceName, serviceMain}, {nullptr, nullptr}};
+    if (!StartServiceCtrlDispatcherA(table))
+        logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(GetLastError()));
+    logLine(L"StartServiceCtrlDispatcher returned");
+    return 0;
+}
+
+}  // namespace
+
+int main() {
+    serviceMode = true;
+    initLauncher();
+    getConfigString(key::ServiceName, serviceName, kPathCapacity);
+
+    const char* tail = skipProgramName(GetCommandLineA());
+    CommandRequest request = parseCommandTail(tail);
+    if (request.hasServiceName) copyText(serviceName, kPathCapacity, request.serviceName.c_str());
+    if (request.command != ServiceCommand::None) return runServiceCommand(request);
+    return runRole();
+}

@@ -1,0 +1,266 @@
+#include <windows.h>
+
+#include "core/bounded.h"
+#include "core/log.h"
+#include "core/state.h"
+#include "files/paths.h"
+
+namespace {
+
+bool moduleInitialised = false;
+char modulePath[kPathCapacity];
+wchar_t modulePathW[kPathCapacity];
+
+bool directoriesInitialised = false;
+char directory[kPathCapacity];
+wchar_t directoryW[kPathCapacity];
+wchar_t directoryWideFromNarrow[kPathCapacity];
+
+UINT fileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
+
+bool endsWithExe(const char* path) {
+    size_t n = strlen(path);
+    return n >= 4 && _stricmp(path + n - 4, ".exe") == 0;
+}
+
+void initModulePath() {
+    if (moduleInitialised) return;
+    wchar_t fileName[kPathCapacity];
+    DWORD n = GetModuleFileNameW(nullptr, fileName, kPathCapacity);
+    if (n >= kPathCapacity) n = kPathCapacity - 1;
+    fileName[n] = 0;
+    DWORD longLength = GetLongPathNameW(fileName, modulePathW, kPathCapacity);
+    logLine(L"init file name %s %s %d %d", fileName, longLength && longLength < kPathCapacity ? modulePathW : L"",
+            static_cast<int>(longLength), static_cast<int>(GetLastError()));
+    if (longLength == 0 || longLength >= kPathCapacity) copyTextW(modulePathW, kPathCapacity, fileName);
+
+    bool lossy = false;
+    toFileApiNarrow(modulePath, kPathCapacity, modulePathW, &lossy);
+    if (lossy || strlen(modulePath) < 4 || !endsWithExe(modulePath)) {
+        wchar_t shortW[kPathCapacity];
+        DWORD s = GetShortPathNameW(modulePathW, shortW, kPathCapacity);
+        if (s > 0 && s < kPathCapacity) toFileApiNarrow(modulePath, kPathCapacity, shortW, &lossy);
+        if (s == 0 || s >= kPathCapacity || lossy || !endsWithExe(modulePath)) {
+            char fileA[kPathCapacity];
+            DWORD a = GetModuleFileNameA(nullptr, fileA, kPathCapacity);
+            if (a >= kPathCapacity) a = kPathCapacity - 1;
+            fileA[a] = 0;
+            DWORD sa = GetShortPathNameA(fileA, modulePath, kPathCapacity);
+            if (sa == 0 || sa >= kPathCapacity) copyText(modulePath, kPathCapacity, fileA);
+        }
+    }
+    collapseBackslashesW(modulePathW);
+    collapseBackslashes(modulePath);
+    moduleInitialised = true;
+}
+
+void initDirectories() {
+    if (directoriesInitialised) return;
+    initModulePath();
+    char* filePart = nullptr;
+    DWORD n = GetFullPathNameA(modulePath, kPathCapacity, directory, &filePart);
+    if (n == 0 || n >= kPathCapacity) copyText(directory, kPathCapacity, modulePath), filePart = nullptr;
+    if (filePart) *filePart = 0;
+    else {
+        char* slash = strrchr(directory, '\\');
+        if (slash) slash[1] = 0;
+    }
+    widenText(directoryWideFromNarrow, kPathCapacity, directory);
+    wchar_t* filePartW = nullptr;
+    DWORD w = GetFullPathNameW(modulePathW, kPathCapacity, directoryW, &filePartW);
+    if (w == 0 || w >= kPathCapacity) copyTextW(directoryW, kPathCapacity, modulePathW), filePartW = nullptr;
+    if (filePartW) *filePartW = 0;
+    else {
+        wchar_t* slash = wcsrchr(directoryW, L'\\');
+        if (slash) slash[1] = 0;
+    }
+    directoriesInitialised = true;
+}
+
+}  // namespace
+
+bool toFileApiNarrow(char* output, size_t cap, const wchar_t* text, bool* lossy) {
+    BOOL usedDefault = FALSE;
+    if (cap == 0) return false;
+    int n = WideCharToMultiByte(fileApiCodePage(), 0, text, -1, output, static_cast<int>(cap), "?", &usedDefault);
+    if (lossy) *lossy = usedDefault != FALSE;
+    if (n <= 0) {
+        // Too long for the buffer: cut it rather than fail.
+        output[0] = 0;
+        int needed = WideCharToMultiByte(fileApiCodePage(), 0, text, -1, nullptr, 0, "?", &usedDefault);
+        if (needed <= 0) return false;
+        char* whole = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(needed)));
+        if (!whole) return false;
+        WideCharToMultiByte(fileApiCodePage(), 0, text, -1, whole, needed, "?", &usedDefault);
+        if (lossy) *lossy = usedDefault != FALSE;
+        copyText(output, cap, whole);
+        HeapFree(GetProcessHeap(), 0, whole);
+        return false;
+    }
+    return true;
+}
+
+bool fromFileApiNarrow(wchar_t* output, size_t cap, const char* text) {
+    if (cap == 0) return false;
+    int n = MultiByteToWideChar(fileApiCodePage(), 0, text, -1, output, static_cast<int>(cap));
+    if (n <= 0) {
+        widenText(output, cap, text);
+        return false;
+    }
+    return true;
+}
+
+const char* getModulePath() {
+    initModulePath();
+    return modulePath;
+}
+
+const wchar_t* getModulePathW() {
+    initModulePath();
+    return modulePathW;
+}
+
+const char* launcherDirectory() {
+    initDirectories();
+    return directory;
+}
+
+const wchar_t* launcherDirectoryW() {
+    initDirectories();
+    return directoryW;
+}
+
+const wchar_t* launcherDirectoryWideFromNarrow() {
+    initDirectories();
+    return directoryWideFromNarrow;
+}
+
+void collapseBackslashesW(wchar_t* path) { collapseBackslashesRawW(path); }
+
+void collapseBackslashes(char* path) {
+    // Through the wide form, so a trail byte that equals a backslash in a
+    // double-byte code page is never taken for one.
+    static wchar_t wide[kPathCapacity];
+    size_t length = strlen(path);
+    if (length >= kPathCapacity) {
+        collapseBackslashesRaw(path);
+        return;
+    }
+    if (MultiByteToWideChar(fileApiCodePage(), 0, path, -1, wide, kPathCapacity) <= 0) return;
+    collapseBackslashesRawW(wide);
+    char back[kPathCapacity];
+    BOOL usedDefault = FALSE;
+    int n = WideCharToMultiByte(fileApiCodePage(), 0, wide, -1, back, kPathCapacity, "?", &usedDefault);
+    if (n > 0 && !usedDefault) copyText(path, length + 1, back);
+}
+
+bool resolveRelativePath(char* output, size_t cap, const char* path, const char* baseFile) {
+    if (cap == 0) return false;
+    output[0] = 0;
+    bool ok = true;
+    if (isRelativePath(path)) {
+        if (baseFile) {
+            char full[kPathCapacity];
+            char* filePart = nullptr;
+            DWORD n = GetFullPathNameA(baseFile, kPathCapacity, full, &filePart);
+            if (n == 0 || n >= kPathCapacity) {
+                copyText(full, kPathCapacity, baseFile);
+                filePart = strrchr(full, '\\');
+                if (filePart) ++filePart;
+            }
+            if (filePart) *filePart = 0;
+            ok = copyText(output, cap, full);
+        } else {
+            ok = copyText(output, cap, launcherDirectory());
+        }
+    }
+    ok = appendText(output, cap, path) && ok;
+    collapseBackslashes(output);
+    return ok;
+}
+
+bool resolveRelativePathW(wchar_t* output, size_t cap, const wchar_t* path, const wchar_t* baseFile,
+                          bool ansiDirectory) {
+    if (cap == 0) return false;
+    output[0] = 0;
+    bool ok = true;
+    if (isRelativePathW(path)) {
+        if (baseFile) {
+            wchar_t full[kPathCapacity];
+            wchar_t* filePart = nullptr;
+            DWORD n = GetFullPathNameW(baseFile, kPathCapacity, full, &filePart);
+            if (n == 0 || n >= kPathCapacity) {
+                copyTextW(full, kPathCapacity, baseFile);
+                filePart = wcsrchr(full, L'\\');
+                if (filePart) ++filePart;
+            }
+            if (filePart) *filePart = 0;
+            ok = copyTextW(output, cap, full);
+        } else {
+            ok = copyTextW(output, cap, ansiDirectory ? launcherDirectoryWideFromNarrow() : launcherDirectoryW());
+        }
+    }
+    ok = appendTextW(output, cap, path) && ok;
+    collapseBackslashesW(output);
+    return ok;
+}
+
+bool absolutePath(char* output, size_t cap, const char* path, bool keepCase) {
+    if (cap == 0) return false;
+    char scratch[kPathCapacity];
+    bool ok = resolveRelativePath(scratch, kPathCapacity, path, nullptr);
+    char full[kPathCapacity];
+    DWORD n = GetFullPathNameA(scratch, kPathCapacity, full, nullptr);
+    if (n == 0 || n >= kPathCapacity) {
+        ok = false;
+        copyText(full, kPathCapacity, scratch);
+    }
+    ok = copyText(output, cap, full) && ok;
+    if (!keepCase) {
+        // Through the wide form, written back only if the round trip is exact.
+        wchar_t wide[kPathCapacity];
+        if (MultiByteToWideChar(fileApiCodePage(), 0, output, -1, wide, kPathCapacity) > 0) {
+            lowerAsciiW(wide);
+            char back[kPathCapacity];
+            BOOL usedDefault = FALSE;
+            int m = WideCharToMultiByte(fileApiCodePage(), 0, wide, -1, back, kPathCapacity, "?", &usedDefault);
+            if (m > 0 && !usedDefault && strlen(back) == strlen(output)) copyText(output, cap, back);
+        }
+    }
+    collapseBackslashes(output);
+    return ok;
+}
+
+bool absolutePathW(wchar_t* output, size_t cap, const wchar_t* path, bool keepCase, bool ansiDirectory) {
+    if (cap == 0) return false;
+    wchar_t scratch[kPathCapacity];
+    bool ok = resolveRelativePathW(scratch, kPathCapacity, path, nullptr, ansiDirectory);
+    wchar_t full[kPathCapacity];
+    DWORD n = GetFullPathNameW(scratch, kPathCapacity, full, nullptr);
+    if (n == 0 || n >= kPathCapacity) {
+        ok = false;
+        copyTextW(full, kPathCapacity, scratch);
+    }
+    ok = copyTextW(output, cap, full) && ok;
+    if (!keepCase) lowerAsciiW(output);
+    collapseBackslashesW(output);
+    return ok;
+}
+
+bool pathExists(const char* path) {
+    if (isDriveRoot(path)) return true;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(path, &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+}
+
+bool pathExistsW(const wchar_t* path) {
+    if (isDriveRootW(path)) return true;
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(path, &data);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    FindClose(h);
+    return true;
+}

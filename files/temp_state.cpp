@@ -1,0 +1,3 @@
+#include "files/temp.h"
+
+char tempDirectory[kPathCapacity] = "";

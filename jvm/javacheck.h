@@ -1,0 +1,19 @@
+// Judging a candidate java executable: location in a home, version from the
+// registry cache or a "-version" run, and the configured bounds.
+#pragma once
+
+#include <cstddef>
+
+#include "jvm/version.h"
+
+bool javaExeInHome(const char* home, char* javaExe, size_t cap);
+// Rewrites javaExe in place (absolute, lower-cased; javaw.exe for type 1).
+bool checkJavaExe(char* javaExe, size_t exeCap, char* version, size_t versionCap,
+                  const VersionComponents& minimum, const VersionComponents& maximum, bool allowPreRelease);
+
+#ifdef _WIN32
+#include <windows.h>
+bool runJavaVersion(const char* javaExe, const FILETIME& lastWrite, char* version, size_t cap);
+bool readVersionCache(const char* javaExe, const FILETIME& lastWrite, char* version, size_t cap);
+void writeVersionCache(const char* javaExe, const FILETIME& lastWrite, const char* version);
+#endif

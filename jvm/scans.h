@@ -1,0 +1,16 @@
+// Runtimes the machine knows about: the JavaSoft registration, the located
+// runtime lists and earlier installations of the application.
+#pragma once
+
+#include <cstddef>
+
+#include "jvm/version.h"
+
+bool scanRegisteredJvms(char* javaExe, size_t exeCap, char* version, size_t versionCap,
+                        const VersionComponents& minimum, const VersionComponents& maximum);
+
+#ifdef _WIN32
+#include <windows.h>
+bool findPreviousInstallation(HKEY hive, char* javaExe, size_t exeCap, char* version, size_t versionCap,
+                              const VersionComponents& minimum, const VersionComponents& maximum);
+#endif

@@ -1,0 +1,4 @@
+// Native library directories in front of PATH.
+#pragma once
+
+void setNativeLibraryPath();

@@ -1,0 +1,4 @@
+#include "launch/nativepath.h"
+
+// Placeholder until the native library path lands.
+void setNativeLibraryPath() {}

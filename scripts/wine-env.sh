@@ -1,0 +1,25 @@
+# Sourced by the build and test scripts: one Wine prefix per checkout, a
+# wineserver that we start ourselves (with its output away from any pipe a
+# caller may be reading), and a function to end it.
+: "${VTL_ROOT:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
+export WINEPREFIX="${WINEPREFIX:-$VTL_ROOT/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
+[ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+export WINESERVER
+
+wine_start() {
+  mkdir -p "$WINEPREFIX"
+  "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating prefix $WINEPREFIX (first run only)"
+    "$WINE64" wineboot --init </dev/null >/dev/null 2>&1 || true
+  fi
+  sleep 0.5
+}
+
+wine_stop() {
+  "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+}
