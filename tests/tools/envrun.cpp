@@ -1,0 +1,87 @@
+// Test tool: runs a program with a changed Windows environment and returns
+// its exit code. Wine takes TMP, TEMP, PATH and the profile variables from
+// its registry rather than from the Unix environment, so tests set them
+// here, on the Windows side.
+//
+//   envrun.exe [-u NAME] [NAME=VALUE]... -- PROGRAM [ARGUMENTS]...
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::wstring quoteArgument(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') out.append(backslashes * 2 + 1, L'\\');
+        else out.append(backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+// The rest of the raw command line after the "--" argument, kept verbatim
+// so the tested program sees exactly what the test wrote.
+const wchar_t* rawTail(const wchar_t* commandLine) {
+    const wchar_t* p = wcsstr(commandLine, L" -- ");
+    return p ? p + 4 : nullptr;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int i = 1;
+    bool raw = false;
+    for (; i < argc; ++i) {
+        std::wstring a = argv[i];
+        if (a == L"--") break;
+        if (a == L"--raw") {
+            raw = true;
+        } else if (a == L"-u" && i + 1 < argc) {
+            SetEnvironmentVariableW(argv[++i], nullptr);
+        } else {
+            size_t eq = a.find(L'=');
+            if (eq == std::wstring::npos || eq == 0) {
+                fwprintf(stderr, L"envrun: expected NAME=VALUE, got %ls\n", a.c_str());
+                return 120;
+            }
+            SetEnvironmentVariableW(a.substr(0, eq).c_str(), a.substr(eq + 1).c_str());
+        }
+    }
+    if (i + 1 >= argc) {
+        fwprintf(stderr, L"envrun: usage: envrun [-u NAME] [NAME=VALUE]... [--raw] -- PROGRAM [ARGS]...\n");
+        return 120;
+    }
+    std::wstring commandLine;
+    const wchar_t* tail = raw ? rawTail(GetCommandLineW()) : nullptr;
+    if (tail) {
+        commandLine = tail;
+    } else {
+        for (int k = i + 1; k < argc; ++k) {
+            if (!commandLine.empty()) commandLine += L' ';
+            commandLine += quoteArgument(argv[k]);
+        }
+    }
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        fwprintf(stderr, L"envrun: cannot start %ls (error %lu)\n", commandLine.c_str(), GetLastError());
+        return 121;
+    }
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
