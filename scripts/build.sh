@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds everything: the native tools and tests (release and sanitizer
+# trees), the x86_64 and i686 Windows trees, and assembles dist/.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+
+[ "${VTL_SKIP_SETUP:-0}" = 1 ] || bash scripts/setup.sh
+JOBS=${VTL_JOBS:-$(nproc)}
+
+configure() {
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  fi
+}
+
+configure build/native -DCMAKE_BUILD_TYPE=Release
+configure build/asan -DCMAKE_BUILD_TYPE=Debug -DVTL_SANITIZE=ON
+configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DCMAKE_BUILD_TYPE=Release
+
+for tree in native asan win64 win32; do
+  echo "build: $tree"
+  ninja -C "build/$tree" -j "$JOBS" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+  # ninja's exit status is lost in the pipe above; check it properly.
+  ninja -C "build/$tree" -j "$JOBS" >/dev/null
+done
+
+# dist/: what users get. Names are stable; scripts depend on them.
+rm -rf dist
+mkdir -p dist/stubs dist/runtime/i686 dist/runtime/x86_64
+copy_if() { [ -f "$1" ] && cp "$1" "$2"; return 0; }
+copy_if build/native/pack/vtlpack dist/vtlpack
+copy_if build/win64/pack/vtlpack.exe dist/vtlpack.exe
+cp build/win32/vtlstub.exe dist/stubs/vantrel-i686.exe
+cp build/win64/vtlstub.exe dist/stubs/vantrel-x86_64.exe
+copy_if build/native/runtime/vtlruntime.jar dist/runtime/vtlruntime.jar
+copy_if build/win32/runtime/vtlinst/vtlinst.dll dist/runtime/i686/vtlinst.dll
+copy_if build/win64/runtime/vtlinst/vtlinst.dll dist/runtime/x86_64/vtlinst.dll
+echo "build: done; products in dist/"
