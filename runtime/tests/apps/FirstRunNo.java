@@ -1,0 +1,6 @@
+public class FirstRunNo {
+    public static boolean firstRun() {
+        System.out.println("first-run step ran");
+        return false;
+    }
+}

@@ -1,0 +1,5 @@
+public class InstanceMainApp {
+    public void main(String[] args) {
+        System.out.println("never called");
+    }
+}

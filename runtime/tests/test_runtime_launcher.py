@@ -1,0 +1,160 @@
+"""The launcher classes' main: redirection, the application's arguments and
+how failures leave (as exceptions, so the native launcher exits with 1)."""
+import pytest
+
+from conftest import MORLIN_LAUNCHER
+
+
+def echo_lines(text):
+    return text.split("\n")
+
+
+class TestArguments:
+    def test_application_arguments_arrive_unchanged_and_in_order(self, launch):
+        args = ["a", "", "two words", "-Dsun.x=1", "-Jx", "ünïcode €", "+", "$x"]
+        run = launch("EchoApp", *args)
+        assert run.rc == 0, run
+        lines = echo_lines(run.out)
+        assert lines[1] == f"count={len(args)}"
+        assert lines[2:2 + len(args)] == [f"arg[{i}]={a}" for i, a in enumerate(args)]
+        assert run.err == "err-line\n"
+
+    def test_no_application_arguments(self, launch):
+        run = launch("EchoApp")
+        assert run.rc == 0, run
+        assert "count=0\n" in run.out
+
+    def test_launcher_flags_are_kept_for_the_application(self, launch):
+        assert launch("EchoApp", gui="true", flag="false").out.startswith("gui=true flag=false\n")
+        assert launch("EchoApp", gui="false", flag="true").out.startswith("gui=false flag=true\n")
+
+    def test_slash_form_of_the_main_class_is_accepted(self, launch):
+        assert launch("EchoApp".replace(".", "/"), "x").rc == 0
+
+    def test_morlin_launcher_class_behaves_the_same(self, launch, tmp_path):
+        run = launch("EchoApp", "m1", out=tmp_path / "o.log", launcher=MORLIN_LAUNCHER)
+        assert run.rc == 0, run
+        assert "arg[0]=m1" in (tmp_path / "o.log").read_text()
+
+
+class TestRedirection:
+    def test_without_plus_the_file_is_started_afresh(self, launch, tmp_path):
+        err, out = tmp_path / "err.log", tmp_path / "out.log"
+        err.write_text("old error text\n")
+        out.write_text("old output text\n")
+        run = launch("EchoApp", "x", err=err, out=out)
+        assert run.rc == 0, run
+        assert run.out == "" and run.err == ""
+        assert err.read_text() == "err-line\n"
+        assert out.read_text().startswith("gui=false")
+        # text printed without a line feed is not lost at the end
+        assert out.read_text().endswith("arg[0]=x\ntail-without-newline")
+
+    def test_trailing_plus_appends_and_is_not_part_of_the_name(self, launch, tmp_path):
+        err, out = tmp_path / "err.log", tmp_path / "out.log"
+        err.write_text("old error text\n")
+        out.write_text("old output text\n")
+        for _ in range(2):
+            assert launch("EchoApp", err=f"{err}+", out=f"{out}+").rc == 0
+        assert err.read_text() == "old error text\nerr-line\nerr-line\n"
+        assert out.read_text().startswith("old output text\ngui=false")
+        assert out.read_text().count("tail-without-newline") == 2
+        assert not (tmp_path / "err.log+").exists()
+
+    def test_only_one_stream_redirected(self, launch, tmp_path):
+        out = tmp_path / "out.log"
+        run = launch("EchoApp", out=out)
+        assert run.err == "err-line\n"
+        assert run.out == ""
+        assert "count=0" in out.read_text()
+
+    def test_both_streams_into_one_file_lose_nothing(self, launch, tmp_path):
+        both = tmp_path / "both.log"
+        run = launch("EchoApp", "z", err=both, out=both)
+        assert run.rc == 0, run
+        text = both.read_text()
+        assert "err-line\n" in text and "arg[0]=z\n" in text and text.endswith("tail-without-newline")
+
+    def test_no_redir_property_keeps_the_console(self, launch, tmp_path):
+        err, out = tmp_path / "err.log", tmp_path / "out.log"
+        run = launch("EchoApp", err=err, out=out, props={"vantrel.noRedir": "true"})
+        assert run.rc == 0, run
+        assert run.err == "err-line\n"
+        assert "count=0" in run.out
+        assert not err.exists() and not out.exists()
+
+    def test_no_redir_other_than_true_still_redirects(self, launch, tmp_path):
+        out = tmp_path / "out.log"
+        run = launch("EchoApp", out=out, props={"vantrel.noRedir": "false"})
+        assert run.out == "" and out.exists()
+
+    def test_dollar_name_is_relative_to_the_working_directory(self, launch, tmp_path):
+        work = tmp_path / "work"
+        work.mkdir()
+        run = launch("EchoApp", err="$logs/err.log+", out="$out.log", cwd=work)
+        assert run.rc == 0, run
+        assert (work / "logs" / "err.log").read_text() == "err-line\n"
+        assert "count=0" in (work / "out.log").read_text()
+
+    def test_unexpanded_variable_is_not_used_as_a_file(self, launch, tmp_path):
+        run = launch("EchoApp", err="${NOT_DEFINED}\\err.log", cwd=tmp_path)
+        assert run.rc == 0, run
+        assert "undefined variable" in run.err and "err-line" in run.err
+        assert list(tmp_path.iterdir()) == []
+
+    def test_missing_folders_are_created(self, launch, tmp_path):
+        out = tmp_path / "a" / "b" / "out.log"
+        assert launch("EchoApp", out=out).rc == 0
+        assert out.exists()
+
+    def test_unwritable_file_warns_and_the_application_still_runs(self, launch, tmp_path):
+        folder = tmp_path / "is-a-folder"
+        folder.mkdir()
+        run = launch("EchoApp", out=folder)
+        assert run.rc == 0, run
+        assert "cannot redirect standard output" in run.err
+        assert "count=0" in run.out
+
+
+class TestFailures:
+    def test_exception_from_main_reaches_the_caller_unwrapped(self, launch):
+        run = launch("ThrowApp")
+        assert run.rc != 0
+        assert "before the failure" in run.out
+        assert "java.lang.IllegalStateException: boom from the application" in run.err
+        assert "ThrowApp.failDeeper" in run.err
+        assert "InvocationTargetException" not in run.err
+
+    def test_exception_stack_trace_goes_to_the_redirected_error_file(self, launch, tmp_path):
+        err = tmp_path / "err.log"
+        run = launch("ThrowApp", err=err)
+        assert run.rc != 0
+        assert "boom from the application" in err.read_text() + run.err
+
+    def test_missing_main_class(self, launch):
+        run = launch("no.such.Application")
+        assert run.rc != 0
+        assert "ClassNotFoundException: no.such.Application" in run.err
+
+    def test_missing_main_method(self, launch):
+        run = launch("NoMainApp")
+        assert run.rc != 0
+        assert "NoSuchMethodException" in run.err and "never called" not in run.out
+
+    def test_main_that_is_not_static(self, launch):
+        run = launch("InstanceMainApp")
+        assert run.rc != 0
+        assert "must be public static void" in run.err
+
+    @pytest.mark.parametrize("elements", [[], ["false", "EchoApp", "", ""]])
+    def test_too_few_launcher_elements(self, runtime_jar, apps, elements):
+        import subprocess
+        from conftest import VANTREL_LAUNCHER, java_command, java_env
+        proc = subprocess.run(java_command(runtime_jar, apps, VANTREL_LAUNCHER, elements),
+                              capture_output=True, env=java_env(), timeout=30)
+        assert proc.returncode != 0
+        assert b"expected at least 5 launcher arguments" in proc.stderr
+
+    def test_empty_main_class(self, launch):
+        run = launch("")
+        assert run.rc != 0 and "no main class given" in run.err

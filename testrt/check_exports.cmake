@@ -1,0 +1,28 @@
+# Checks a DLL's export table: every name in NAMES must be exported exactly
+# (undecorated), every name in ABSENT must not be exported at all.
+# cmake -DOBJDUMP=... -DFILE=x.dll -DNAMES="a;b" [-DABSENT="c"] -P check_exports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${FILE}")
+endif()
+# Export names appear in the name pointer table as "[   n] name".
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${dump}")
+set(exported)
+foreach(row IN LISTS rows)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
+  string(STRIP "${name}" name)
+  list(APPEND exported "${name}")
+endforeach()
+foreach(name IN LISTS NAMES)
+  if(NOT name IN_LIST exported)
+    message(FATAL_ERROR "${FILE} does not export ${name}; exports: ${exported}")
+  endif()
+endforeach()
+foreach(name IN LISTS ABSENT)
+  foreach(e IN LISTS exported)
+    if(e MATCHES "^_?${name}(@[0-9]+)?$")
+      message(FATAL_ERROR "${FILE} must not export ${name} (found ${e})")
+    endif()
+  endforeach()
+endforeach()
+message(STATUS "${FILE}: exports ${exported}")
