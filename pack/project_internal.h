@@ -1,0 +1,67 @@
+// Shared between the two halves of the project reader: the walker with the
+// simple settings (project.cpp) and the structured sections
+// (project_sections.cpp). Not for use outside the project reader.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <toml++/toml.h>
+
+#include "pack/project.h"
+
+struct ProjectContext {
+    std::string displayName;
+    std::filesystem::path baseDir;
+    std::vector<Diagnostic>* diagnostics = nullptr;
+
+    std::map<int, std::string> settings;  // from readable settings, ANSI
+    std::map<int, std::string> rawKeys;   // from [keys], ANSI; they win
+    std::map<int, std::u16string> english;
+    std::set<int> englishGiven;  // ids the project rewrote in English
+    std::map<std::string, std::map<int, std::u16string>> locales;
+    std::vector<EmbeddedFile> files;
+    std::filesystem::path stub;
+    std::string arch;
+    bool defaultTranslations = true;
+
+    void error(const toml::source_region& where, const std::string& message);
+    void error(const toml::node& where, const std::string& message) { error(where.source(), message); }
+};
+
+// "a string", "an integer", ... for messages about wrong value types.
+std::string describeValue(const toml::node& node);
+
+// Reads a string setting; reports a type error and returns false otherwise.
+bool readString(ProjectContext& ctx, const toml::node& node, const std::string& path, std::string* out);
+bool readBool(ProjectContext& ctx, const toml::node& node, const std::string& path, bool* out);
+bool readInt32(ProjectContext& ctx, const toml::node& node, const std::string& path, long long min,
+               long long max, int* out);
+
+// UTF-8 text of `path` to the ANSI code page, without control characters.
+bool toAnsiText(ProjectContext& ctx, const toml::node& node, const std::string& path, const std::string& utf8,
+                std::string* ansi);
+// Stores a narrow value under a key after checking the launcher's length
+// limit for it.
+bool storeSetting(ProjectContext& ctx, const toml::node& node, const std::string& path, int key,
+                  const std::string& ansi, bool raw = false);
+
+// A string, or an array of strings, as a list of ANSI items.
+bool readTextList(ProjectContext& ctx, const toml::node& node, const std::string& path,
+                  std::vector<std::string>* items);
+// VM options or arguments: one string taken as command-line text, or an
+// array of single arguments joined with the quoting the launcher expects.
+bool encodeCommandLine(ProjectContext& ctx, const toml::node& node, const std::string& path, std::string* ansi);
+// Reports every key of an inline or array table that is not in `allowed`.
+bool checkFields(ProjectContext& ctx, const toml::table& table, const std::string& path,
+                 const std::vector<std::string>& allowed);
+
+// The structured parts: each takes the node under its top-level name.
+void readClassPath(ProjectContext& ctx, const toml::node& node);
+void readSearchSequence(ProjectContext& ctx, const toml::node& node);
+void readVersionOptions(ProjectContext& ctx, const toml::node& node);
+void readEmbeddedFiles(ProjectContext& ctx, const toml::node& node);
+void readMessages(ProjectContext& ctx, const toml::node& node);
+void readRawKeys(ProjectContext& ctx, const toml::node& node);

@@ -1,0 +1,73 @@
+#include "pack/starter.h"
+
+const char* starterProjectText() {
+    return R"toml(# Vantrel project file: describes the Java application that the launcher
+# executable starts. Build the executable with
+#     vtlpack build this-file.toml -o MyApp.exe
+# and look at the result with
+#     vtlpack inspect MyApp.exe
+# Every setting is described in PROJECT_FILE.md. Paths inside the
+# executable use backslashes; in TOML write them as "lib\\app.jar" or
+# with single quotes as 'lib\app.jar'. Settings are stored in the
+# Windows-1252 code page; messages may use any character.
+
+[application]
+main_class = "com.example.Main"
+# "console" (errors on standard error), "gui" (needs javaw.exe, errors in
+# message boxes) or "service" (installs as an automatic-start service).
+executable_type = "console"
+# Name under which "MyApp.exe install" registers the Windows service.
+service_name = "MyApp"
+vm_options = ["-Xmx512m"]
+# arguments = ["--verbose"]
+# working_directory = "."
+# app_dir = "."
+# single_instance = true
+
+[jvm]
+min_version = "11"
+# max_version = "21"
+# Where to look for a Java runtime, in order; the launcher then also tries
+# earlier installations and MORLIN_JAVA_HOME / VANTREL_JAVA_HOME.
+search = [
+    { type = "bundled", path = 'jre' },
+    { type = "env", var = "JAVA_HOME" },
+    { type = "registry" },
+]
+
+# Class path entries, in order. Types: archive, directory, env, scan.
+[[classpath]]
+type = "archive"
+path = 'lib\app.jar'
+mandatory = true
+
+[[classpath]]
+type = "scan"
+dir = "lib"
+
+# [redirect]
+# stderr = "error.log"
+# stdout = "output.log+"
+
+# [service]
+# description = "Runs MyApp in the background."
+# dependencies = ["Tcpip"]
+
+# Files packed into the executable and extracted into a temporary folder
+# at each start; archives at the top of that folder join the class path.
+# [[files]]
+# source = "build/extra.jar"
+# name = 'extra.jar'
+
+# Replace a message, in English and per language:
+# [messages]
+# no_jvm_found = "MyApp needs Java 11 or newer. Please install it from https://adoptium.net."
+# [messages.de]
+# no_jvm_found = "MyApp benötigt Java 11 oder neuer. Bitte installieren Sie es von https://adoptium.net."
+
+[build]
+# arch = "i686"          # which stub to use: i686 or x86_64
+# stub = "stubs/vantrel-i686.exe"
+# default_translations = true
+)toml";
+}

@@ -1,0 +1,4 @@
+// The commented starter project that `vtlpack init` writes.
+#pragma once
+
+const char* starterProjectText();
