@@ -32,6 +32,9 @@ void showError(const wchar_t* text) {
     if (boxMode) {
         wchar_t caption[kPathCapacity];
         getMessageOrConfig(1000, caption, kPathCapacity);
+        // Before the block is read there is no caption text; never show a
+        // box without a title.
+        if (!caption[0]) copyTextW(caption, kPathCapacity, L"Error");
         MessageBoxW(nullptr, composed, caption, MB_ICONERROR);
     } else {
         // Narrow output in the console's sense: the C runtime converts.

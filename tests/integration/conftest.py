@@ -35,10 +35,12 @@ def normalise(data):
 
 
 class Wine:
-    """Runs Windows programs in the test prefix."""
+    """Runs Windows programs in the test prefix, on the session's X display
+    so that message boxes appear (and block) as they would on a desktop."""
 
-    def __init__(self, prefix):
+    def __init__(self, prefix, display=None):
         self.prefix = prefix
+        self.display = display
         self.envrun = BUILD64 / "tests" / "envrun.exe"
 
     def env(self, extra=None):
@@ -49,6 +51,8 @@ class Wine:
         env.pop("VANTREL_LOG", None)
         env.pop("MORLIN_LOG", None)
         env.pop("DISPLAY", None)
+        if self.display:
+            env["DISPLAY"] = self.display
         if extra:
             env.update({k: v for k, v in extra.items() if v is not None})
             for k, v in extra.items():
@@ -95,13 +99,30 @@ class Wine:
 
 
 @pytest.fixture(scope="session")
-def wine():
+def xdisplay():
+    """One Xvfb display for the whole session."""
+    import time
+    display = ":%d" % (100 + os.getpid() % 800)
+    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1.0)
+    yield display
+    # Wine's desktop process is tied to this display; end it with the display.
+    subprocess.run([WINE64, "taskkill.exe", "/f", "/im", "explorer.exe"],
+                   env={**os.environ, "WINEPREFIX": str(PREFIX), "WINEDEBUG": "-all", "DISPLAY": display},
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    proc.terminate()
+    proc.wait(timeout=10)
+
+
+@pytest.fixture(scope="session")
+def wine(xdisplay):
     if not (BUILD64 / "vtlstub.exe").exists():
         pytest.fail(f"no x86_64 launcher stub in {BUILD64}; run scripts/build.sh first")
     subprocess.run(["bash", "-c", f"source '{ROOT}/scripts/wine-env.sh' && wine_start"],
                    env={**os.environ, "WINEPREFIX": str(PREFIX)}, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    return Wine(PREFIX)
+    return Wine(PREFIX, xdisplay)
 
 
 @pytest.fixture
@@ -152,3 +173,13 @@ def only_log(base):
     files = log_files(base)
     assert len(files) == 1, f"expected one log file, found {files}"
     return read_log(files[0])
+
+
+def read_message_box(wine, exe, *args, env=None, winenv=None, timeout=60):
+    """Runs exe, reads the message box it shows ("caption|text") and closes
+    it. Returns (box text or None, the launcher's exit code)."""
+    proc = wine.popen(exe, *args, env=env, winenv=winenv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    reader = wine.run(BUILD64 / "tests" / "boxreader.exe", "30000", timeout=timeout)
+    out, err = proc.communicate(timeout=timeout)
+    box = reader.out.rstrip("\n") if reader.rc == 0 else None
+    return box, proc.returncode

@@ -1,0 +1,108 @@
+"""Start-up: reading the block, the command dispatch and the roles."""
+import pytest
+
+import vtlblock
+from conftest import BUILD64, only_log, read_message_box, temp_env
+
+USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
+
+
+@pytest.mark.parametrize("word", ["/help", "/?", "-help", "--help", "/-help"])
+def test_help_words_print_the_usage_line(wine, make_launcher, word):
+    exe = make_launcher({101: "svc"}, name="Demo App.exe")
+    r = wine.run(exe, word)
+    assert (r.rc, r.out) == (0, USAGE.format("Demo App"))
+
+
+def test_unknown_or_differently_cased_word_goes_to_the_dispatcher(wine, make_launcher, tempbase):
+    exe = make_launcher({101: "svc"})
+    for word in ["/Status", "/Help", "---help", "/help "]:
+        r = wine.run(exe, word, env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+        assert r.rc == 0, word
+        assert r.out == "", word
+    logs = sorted(tempbase.glob("vtl_nlog_*.log"))
+    assert len(logs) == 4
+    for log in logs:
+        from conftest import read_log
+        text = read_log(log)
+        assert "calling StartServiceCtrlDispatcher" in text
+        assert "StartServiceCtrlDispatcher returned" in text
+
+
+def test_no_arguments_logs_the_dispatcher_failure_and_exits_zero(wine, make_launcher, tempbase):
+    exe = make_launcher({101: "svc"})
+    r = wine.run(exe, env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+    assert r.rc == 0
+    lines = only_log(tempbase).splitlines()
+    i = lines.index("calling StartServiceCtrlDispatcher")
+    assert lines[i + 1].startswith("StartServiceCtrlDispatcher failed with error ")
+    assert lines[i + 2] == "StartServiceCtrlDispatcher returned"
+
+
+@pytest.mark.parametrize("content, text", [
+    (b"", "Internal Error: readInt"),                          # nothing appended at all
+    (b"\x00\x01\x02\x03" + bytes(40), "Internal Error: magic"),  # wrong magic
+    (vtlblock.build_block({101: "svc"})[:33], "Internal Error: readString"),  # cut in a record
+    (vtlblock.build_block({101: "x" * 50})[:24], "Internal Error: readInt"),  # cut at a count
+])
+def test_missing_wrong_or_cut_block_is_fatal_in_a_message_box(wine, make_launcher, content, text):
+    # Until the block is read, errors go to a message box.
+    exe = make_launcher(block=content)
+    box, rc = read_message_box(wine, exe, "/help")
+    assert rc == 1
+    assert box == "Error|" + text
+
+
+def test_empty_block_is_valid(wine, make_launcher):
+    exe = make_launcher(block=vtlblock.build_block())
+    r = wine.run(exe, "/help")
+    assert (r.rc, r.out) == (0, USAGE.format("app"))
+
+
+def test_duplicate_key_takes_the_later_value(wine, make_launcher, tempbase):
+    exe = make_launcher([(146, "first"), (146, "second")])
+    wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+    lines = only_log(tempbase).splitlines()
+    changed = [l for l in lines if l.startswith("change working directory to ")]
+    assert len(changed) == 1 and changed[0].endswith("\\app\\second"), changed
+
+
+def test_relative_working_directory_is_taken_against_the_launcher_directory(wine, make_launcher, tempbase,
+                                                                            tmp_path):
+    exe = make_launcher({146: "sub\\dir"})
+    other = tmp_path / "elsewhere"
+    other.mkdir()
+    wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), cwd=other)
+    log = only_log(tempbase)
+    expected = wine.winpath(exe.parent) + "\\sub\\dir"
+    assert "change working directory to " + expected in log.splitlines()
+
+
+def test_unset_working_directory_is_logged_and_the_family_truncation_too(wine, make_launcher, tempbase):
+    exe = make_launcher({2001: "vv"})
+    wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+    lines = only_log(tempbase).splitlines()
+    assert "working directory unchanged" in lines
+    assert "ERROR: config string 2001 truncated (2 2)" in lines
+
+
+def test_block_location_is_logged(wine, make_launcher, tempbase):
+    exe = make_launcher({101: "svc"})
+    wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+    lines = only_log(tempbase).splitlines()
+    image = (BUILD64 / "vtlstub.exe").read_bytes()
+    offset = vtlblock.block_offset(image)
+    raw = [l for l in lines if l.startswith("rawDataSize: ")]
+    assert len(raw) == 1
+    size, start = [int(x.split(": ")[1]) for x in raw[0].split(", ")]
+    assert size + start == offset
+    assert any(l.startswith("number of sections: ") for l in lines)
+    assert any(l.startswith("size of optional headers: ") for l in lines)
+
+
+@pytest.mark.parametrize("lang, code", [("de_CH.UTF-8", "de_CH"), ("fr_FR.UTF-8", "fr_FR"), ("C", "en_US")])
+def test_locale_follows_the_user_interface_language(wine, make_launcher, tempbase, lang, code):
+    exe = make_launcher({101: "svc"})
+    wine.run(exe, "/help", env={"VANTREL_LOG": "yes", "LANG": lang, "LC_ALL": lang},
+             winenv=temp_env(wine, tempbase))
+    assert f"language/country is {code}" in only_log(tempbase).splitlines()

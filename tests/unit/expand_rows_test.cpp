@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "launch/expand.h"
+#include "tests/support/log_capture.h"
+
+namespace {
+
+ExpansionValues sampleValues() {
+    ExpansionValues v;
+    v.launcherDirectory = L"C:\\app\\";
+    v.tempDirectory = L"C:\\tmp\\mrl1.tmp_dir7";
+    v.jvmHome = L"c:\\jre\\bin\\..";
+    v.tempBase = L"C:\\tmp";
+    v.environment = {L"=C:=C:\\work", L"Path=C:\\bin", L"HOME_X=hx", L"noequals"};
+    return v;
+}
+
+std::wstring expandW(const std::wstring& text, const ExpansionValues& values, size_t cap = 6000) {
+    std::vector<wchar_t> buffer(cap);
+    wcsncpy(buffer.data(), text.c_str(), cap - 1);
+    buffer[cap - 1] = 0;
+    expandWithValuesW(buffer.data(), cap, values);
+    return buffer.data();
+}
+
+}  // namespace
+
+TEST(ExpandRows, EveryLauncherRowHasItsValue) {
+    const ExpansionValues v = sampleValues();
+    const struct {
+        const wchar_t* pattern;
+        std::wstring value;
+    } rows[] = {
+        {L"%MORLIN_EXEDIR%", v.launcherDirectory},
+        {L"%VANTREL_EXEDIR%", v.launcherDirectory},
+        {L"%MORLIN_TEMPDIR%", v.tempDirectory},
+        {L"%VANTREL_TEMPDIR%", v.tempDirectory},
+        {L"%MORLIN_PATHLIST_SEPARATOR%", L";"},
+        {L"%VANTREL_PATHLIST_SEPARATOR%", L";"},
+        {L"%MORLIN_JVM_HOME%", v.jvmHome},
+        {L"%VANTREL_JVM_HOME%", v.jvmHome},
+        {L"${MORLIN_EXEDIR}", v.launcherDirectory},
+        {L"${VANTREL_EXEDIR}", v.launcherDirectory},
+        {L"${MORLIN_TEMPDIR}", v.tempDirectory},
+        {L"${VANTREL_TEMPDIR}", v.tempDirectory},
+        {L"${MORLIN_PATHLIST_SEPARATOR}", L";"},
+        {L"${VANTREL_PATHLIST_SEPARATOR}", L";"},
+        {L"${MORLIN_JVM_HOME}", v.jvmHome},
+        {L"${VANTREL_JVM_HOME}", v.jvmHome},
+        {L"${launcher:sys.launcherDirectory}", v.launcherDirectory},
+        {L"${launcher:sys.launcherTempDirectory}", v.tempDirectory},
+        {L"${launcher:sys.pathlistSeparator}", L";"},
+        {L"${launcher:sys.jvmHome}", v.jvmHome},
+        {L"${launcher:sys.tempDir}", v.tempBase},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(expandW(std::wstring(L"<") + row.pattern + L">", v), L"<" + row.value + L">") << row.pattern;
+        // Patterns match case-sensitively.
+        std::wstring lower = row.pattern;
+        for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+        EXPECT_EQ(expandW(lower, v), lower) << row.pattern;
+    }
+}
+
+TEST(ExpandRows, LauncherDirectoryAlreadyEndsInABackslash) {
+    EXPECT_EQ(expandW(L"${launcher:sys.launcherDirectory}lib", sampleValues()), L"C:\\app\\lib");
+    EXPECT_EQ(expandW(L"${VANTREL_EXEDIR}a;${VANTREL_EXEDIR}b", sampleValues()), L"C:\\app\\a;C:\\app\\b");
+}
+
+TEST(ExpandRows, EmptyValuesBeforeExtractionAndBeforeARuntimeIsChosen) {
+    ExpansionValues v = sampleValues();
+    v.tempDirectory.clear();
+    v.jvmHome.clear();
+    EXPECT_EQ(expandW(L"[%VANTREL_TEMPDIR%][${launcher:sys.launcherTempDirectory}][${launcher:sys.jvmHome}]", v),
+              L"[][][]");
+}
+
+TEST(ExpandRows, EnvironmentStoredSpellingAndItsUpperCaseOnly) {
+    const ExpansionValues v = sampleValues();
+    EXPECT_EQ(expandW(L"${Path}|${PATH}|${path}", v), L"C:\\bin|C:\\bin|${path}");
+    EXPECT_EQ(expandW(L"%PATH%;%HOME_X%", v), L"%PATH%;%HOME_X%");
+    EXPECT_EQ(expandW(L"${HOME_X}${home_x}${UNKNOWN}", v), L"hx${home_x}${UNKNOWN}");
+    EXPECT_EQ(expandW(L"${noequals}", v), L"${noequals}");
+}
+
+TEST(ExpandRows, PerDriveEntryFillsTheEmptyName) {
+    EXPECT_EQ(expandW(L"[${}]", sampleValues()), L"[C:=C:\\work]");
+    ExpansionValues v = sampleValues();
+    v.environment = {L"=C:=C:\\work", L"=D:=D:\\"};
+    EXPECT_EQ(expandW(L"${}${}", v), L"C:=C:\\workC:=C:\\work");
+}
+
+TEST(ExpandRows, ValuesInsertedEarlierMeetLaterRowsOnly) {
+    ExpansionValues v = sampleValues();
+    v.environment = {L"LATE=${launcher:sys.jvmHome}", L"TEMP=T"};
+    v.launcherDirectory = L"C:\\${TEMP}\\";
+    EXPECT_EQ(expandW(L"${LATE}", v), L"${launcher:sys.jvmHome}");
+    EXPECT_EQ(expandW(L"${VANTREL_EXEDIR}", v), L"C:\\T\\");
+    // Environment values are inserted unchanged.
+    v.environment = {L"P=%VANTREL_EXEDIR%"};
+    EXPECT_EQ(expandW(L"${P}", v), L"%VANTREL_EXEDIR%");
+}
+
+TEST(ExpandRows, AValueHoldingItsOwnPatternDoesNotLoop) {
+    ExpansionValues v = sampleValues();
+    v.environment = {L"SELF=<${SELF}>", L"Mixed=(${Mixed}${MIXED})"};
+    EXPECT_EQ(expandW(L"${SELF}${SELF}", v), L"<${SELF}><${SELF}>");
+    // The stored spelling first, then the upper-case form, each once.
+    EXPECT_EQ(expandW(L"${Mixed}", v), L"(${Mixed}(${Mixed}${MIXED}))");
+    v.launcherDirectory = L"${VANTREL_EXEDIR}";
+    EXPECT_EQ(expandW(L"${VANTREL_EXEDIR}", v), L"${VANTREL_EXEDIR}");
+}
+
+TEST(ExpandRows, NarrowFormAppliesTheSameRows) {
+    ExpansionValuesA v;
+    v.launcherDirectory = "C:\\app\\";
+    v.tempBase = "C:\\tmp";
+    v.environment = {"Path=C:\\bin", "=C:=C:\\w"};
+    char text[200] = "${launcher:sys.launcherDirectory}x;%MORLIN_PATHLIST_SEPARATOR%;${PATH};${};%PATH%";
+    clearCapturedLog();
+    EXPECT_TRUE(expandWithValues(text, sizeof text, v));
+    EXPECT_STREQ(text, "C:\\app\\x;;;C:\\bin;C:=C:\\w;%PATH%");
+    // Row 5 ran before row 17 and is already applied in the logged text.
+    EXPECT_TRUE(logContains(L"expanding2 ${launcher:sys.launcherDirectory} to C:\\app\\ in C:\\app\\x;;;"
+                            L"${PATH};${};%PATH%."));
+}

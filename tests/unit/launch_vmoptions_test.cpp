@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "launch/vmoptions.h"
+
+namespace {
+
+std::string trimmed(const char* raw, bool* keep = nullptr) {
+    std::vector<char> line(raw, raw + strlen(raw) + 1);
+    bool k = trimOptionLine(line.data());
+    if (keep) *keep = k;
+    return line.data();
+}
+
+std::vector<std::string> linesOf(const std::string& content) {
+    FILE* file = tmpfile();
+    EXPECT_NE(file, nullptr);
+    fwrite(content.data(), 1, content.size(), file);
+    rewind(file);
+    std::vector<std::string> lines;
+    forEachOptionLine(file, [&](const char* line) { lines.push_back(line); });
+    fclose(file);
+    return lines;
+}
+
+}  // namespace
+
+TEST(LaunchOptionLine, TrimsSpacesAndLineEndsButKeepsTabs) {
+    bool keep = false;
+    EXPECT_EQ(trimmed("  -Xmx256m  \r\n", &keep), "-Xmx256m");
+    EXPECT_TRUE(keep);
+    EXPECT_EQ(trimmed("\t-Dx=1 \t \n"), "\t-Dx=1 \t");
+    EXPECT_EQ(trimmed("-Dpath=c:\\Program Files\\x\n"), "-Dpath=c:\\Program Files\\x");
+    // Line ends are removed before the spaces, not the other way round.
+    EXPECT_EQ(trimmed("-Da \r\r\n"), "-Da");
+    EXPECT_EQ(trimmed("-Da\r \n"), "-Da\r");
+}
+
+TEST(LaunchOptionLine, SkipsEmptyAndCommentLines) {
+    bool keep = true;
+    trimmed("   \r\n", &keep);
+    EXPECT_FALSE(keep);
+    trimmed("# comment\n", &keep);
+    EXPECT_FALSE(keep);
+    trimmed("   # indented comment\n", &keep);
+    EXPECT_FALSE(keep);
+    // A tab is not trimmed, so this is not a comment.
+    EXPECT_EQ(trimmed("\t# not a comment", &keep), "\t# not a comment");
+    EXPECT_TRUE(keep);
+    // A byte-order mark is not recognised and stays in front of the option.
+    EXPECT_EQ(trimmed("\xEF\xBB\xBF-Xmx1m\n", &keep), "\xEF\xBB\xBF-Xmx1m");
+    EXPECT_TRUE(keep);
+}
+
+TEST(LaunchOptionLine, ClassifiesDirectivesWithExactlyOneSpace) {
+    std::wstring rest;
+    EXPECT_EQ(classifyOptionLine(L"-include-options sub\\more.vmoptions", &rest), OptionLineKind::Include);
+    EXPECT_EQ(rest, L"sub\\more.vmoptions");
+    EXPECT_EQ(classifyOptionLine(L"-classpath a b;c", &rest), OptionLineKind::ClassPath);
+    EXPECT_EQ(rest, L"a b;c");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/p pre.jar", &rest), OptionLineKind::ClassPathPrefix);
+    EXPECT_EQ(rest, L"pre.jar");
+    EXPECT_EQ(classifyOptionLine(L"-classpath/a  two spaces", &rest), OptionLineKind::ClassPathSuffix);
+    EXPECT_EQ(rest, L" two spaces");
+
+    // Not directives: no space, a tab, another case, a bare word.
+    for (const wchar_t* line : {L"-classpath", L"-classpath\tx.jar", L"-Classpath x.jar", L"-include-options",
+                                L"-classpath/a", L"-cp x.jar", L"-classpath/x y"}) {
+        EXPECT_EQ(classifyOptionLine(line, &rest), OptionLineKind::Option) << std::string(line, line + wcslen(line));
+        EXPECT_EQ(rest, line);
+    }
+}
+
+TEST(LaunchOptionFile, AppliesOnlyOptionLines) {
+    std::vector<std::string> lines =
+        linesOf("# memory\n  -Xmx256m  \n\n\t-Dtab=1\r\n-Dpath=c:\\Program Files\\x\n   \n#-Xss1m\n-Dlast=1");
+    std::vector<std::string> expected = {"-Xmx256m", "\t-Dtab=1", "-Dpath=c:\\Program Files\\x", "-Dlast=1"};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST(LaunchOptionFile, LongLinesArriveInPiecesOf29999Bytes) {
+    std::string longLine(70000, 'a');
+    for (size_t i = 0; i < longLine.size(); i += 1000) longLine[i] = 'b';
+    std::vector<std::string> lines = linesOf("-Dfirst=1\n" + longLine + "\n-Dnext=2\n");
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "-Dfirst=1");
+    EXPECT_EQ(lines[1], longLine.substr(0, 29999));
+    EXPECT_EQ(lines[2], longLine.substr(29999, 29999));
+    EXPECT_EQ(lines[3], longLine.substr(59998));
+    EXPECT_EQ(lines[4], "-Dnext=2");
+
+    // Exactly one piece long: the line feed arrives alone and is skipped.
+    std::string exact(29999, 'x');
+    lines = linesOf(exact + "\n-Dy=1\n");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], exact);
+    EXPECT_EQ(lines[1], "-Dy=1");
+
+    // Each piece is trimmed on its own: a piece boundary inside a run of
+    // spaces leaves neither piece with them.
+    std::string spaced = std::string(29990, 'c') + std::string(20, ' ') + "-Dz=1";
+    lines = linesOf(spaced + "\n");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(29990, 'c'));
+    EXPECT_EQ(lines[1], "-Dz=1");
+}
+
+TEST(LaunchOptionFile, NullFileDoesNothing) {
+    int calls = 0;
+    forEachOptionLine(nullptr, [&](const char*) { ++calls; });
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(LaunchIncludeChain, RefusesAFileAlreadyOpenAndTooDeepChains) {
+    IncludeChain chain;
+    EXPECT_EQ(enterInclude(chain, L"c:\\app\\server.vmoptions"), IncludeCheck::Entered);
+    EXPECT_EQ(enterInclude(chain, L"c:\\app\\sub\\more.vmoptions"), IncludeCheck::Entered);
+    EXPECT_EQ(enterInclude(chain, L"C:\\APP\\Server.VMOPTIONS"), IncludeCheck::Cycle);
+    EXPECT_EQ(enterInclude(chain, L"c:\\app\\sub\\more.vmoptions"), IncludeCheck::Cycle);
+    EXPECT_EQ(chain.files.size(), 2u);
+
+    // Once a file is closed it may be included again (a diamond, not a cycle).
+    leaveInclude(chain);
+    EXPECT_EQ(enterInclude(chain, L"c:\\app\\sub\\more.vmoptions"), IncludeCheck::Entered);
+    leaveInclude(chain);
+    leaveInclude(chain);
+    EXPECT_TRUE(chain.files.empty());
+    leaveInclude(chain);  // harmless on an empty chain
+
+    for (size_t i = 0; i < kMaxIncludeDepth; ++i)
+        ASSERT_EQ(enterInclude(chain, L"c:\\f" + std::to_wstring(i)), IncludeCheck::Entered);
+    EXPECT_EQ(enterInclude(chain, L"c:\\one-more"), IncludeCheck::TooDeep);
+    EXPECT_EQ(chain.files.size(), kMaxIncludeDepth);
+}
