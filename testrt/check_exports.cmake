@@ -1,6 +1,7 @@
 # Checks a DLL's export table: every name in NAMES must be exported exactly
 # (undecorated), every name in ABSENT must not be exported at all.
 # cmake -DOBJDUMP=... -DFILE=x.dll -DNAMES="a;b" [-DABSENT="c"] -P check_exports.cmake
+cmake_minimum_required(VERSION 3.20)
 execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${FILE}")
