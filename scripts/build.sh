@@ -22,9 +22,11 @@ configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DCMAKE_
 
 for tree in native asan win64 win32; do
   echo "build: $tree"
-  ninja -C "build/$tree" -j "$JOBS" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
-  # ninja's exit status is lost in the pipe above; check it properly.
-  ninja -C "build/$tree" -j "$JOBS" >/dev/null
+  if ! ninja -C "build/$tree" -j "$JOBS" > "build/$tree.log" 2>&1; then
+    grep -vE '^\[[0-9]+/[0-9]+\] ' "build/$tree.log" | tail -n 60
+    echo "build: $tree FAILED (full output in build/$tree.log)"
+    exit 1
+  fi
 done
 
 # dist/: what users get. Names are stable; scripts depend on them.
