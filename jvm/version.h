@@ -1,6 +1,7 @@
 // Java version texts: parsing, bounds and ranking. Pure functions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

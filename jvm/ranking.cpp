@@ -1,0 +1,39 @@
+#include "jvm/ranking.h"
+
+#include <algorithm>
+#include <cstring>
+
+Candidate chooseCandidate(bool firstFound, const char* firstVersion, bool secondFound, const char* secondVersion) {
+    if (firstFound && secondFound) return isNewerVersion(firstVersion, secondVersion) ? Candidate::First
+                                                                                      : Candidate::Second;
+    if (firstFound) return Candidate::First;
+    if (secondFound) return Candidate::Second;
+    return Candidate::None;
+}
+
+std::vector<std::string> orderVersionNames(const std::vector<std::string>& names, const VersionComponents& minimum,
+                                           const VersionComponents& maximum) {
+    std::vector<std::string> kept;
+    for (const std::string& name : names)
+        if (isVersionInRange(name.c_str(), minimum, maximum)) kept.push_back(name);
+    // strcmp compares bytes as unsigned char, and a prefix sorts first.
+    std::sort(kept.begin(), kept.end(),
+              [](const std::string& a, const std::string& b) { return strcmp(a.c_str(), b.c_str()) > 0; });
+    return kept;
+}
+
+std::vector<std::string> splitList(const char* text, char separator) {
+    std::vector<std::string> pieces;
+    if (!text) return pieces;
+    std::string piece;
+    for (const char* p = text;; ++p) {
+        if (*p == 0 || *p == separator) {
+            if (!piece.empty()) pieces.push_back(piece);
+            piece.clear();
+            if (*p == 0) break;
+        } else {
+            piece += *p;
+        }
+    }
+    return pieces;
+}

@@ -1,0 +1,150 @@
+#include "launch/expand.h"
+
+#include <cstring>
+#include <cwchar>
+
+#include "core/bounded.h"
+#include "core/log.h"
+
+namespace {
+
+size_t lengthOf(const char* s) { return strlen(s); }
+size_t lengthOf(const wchar_t* s) { return wcslen(s); }
+const char* find(const char* text, const char* pattern) { return strstr(text, pattern); }
+const wchar_t* find(const wchar_t* text, const wchar_t* pattern) { return wcsstr(text, pattern); }
+
+void logReplacement(const char* pattern, const char* value, const char* text) {
+    logLine(L"expanding2 %S to %S in %S.", pattern, value, text);
+}
+void logReplacement(const wchar_t* pattern, const wchar_t* value, const wchar_t* text) {
+    logLine(L"expanding2 %s to %s in %s.", pattern, value, text);
+}
+void logCut(const char* pattern, size_t cap) {
+    logError(L"expansion of %S cut to %d characters", pattern, static_cast<int>(cap - 1));
+}
+void logCut(const wchar_t* pattern, size_t cap) {
+    logError(L"expansion of %s cut to %d characters", pattern, static_cast<int>(cap - 1));
+}
+
+template <typename Ch>
+bool replaceAllImpl(Ch* text, size_t cap, const Ch* pattern, const Ch* value) {
+    if (cap == 0) return false;
+    size_t patternLength = lengthOf(pattern);
+    if (patternLength == 0) return true;
+    // A text that fills its whole buffer without a terminator is cut first.
+    bool complete = true;
+    size_t used = 0;
+    while (used < cap && text[used]) ++used;
+    if (used == cap) {
+        text[cap - 1] = 0;
+        complete = false;
+    }
+    const size_t valueLength = lengthOf(value);
+    size_t from = 0;
+    while (const Ch* found = find(text + from, pattern)) {
+        size_t at = static_cast<size_t>(found - text);
+        std::basic_string<Ch> tail(found + patternLength);
+        size_t room = cap - 1 - at;
+        size_t valueCopied = valueLength < room ? valueLength : room;
+        memcpy(text + at, value, valueCopied * sizeof(Ch));
+        size_t end = at + valueCopied;
+        size_t tailRoom = cap - 1 - end;
+        size_t tailCopied = tail.size() < tailRoom ? tail.size() : tailRoom;
+        memcpy(text + end, tail.data(), tailCopied * sizeof(Ch));
+        text[end + tailCopied] = 0;
+        logReplacement(pattern, value, text);
+        if (valueCopied < valueLength || tailCopied < tail.size()) {
+            logCut(pattern, cap);
+            complete = false;
+        }
+        // Never search the inserted value again for the same pattern.
+        from = end;
+    }
+    return complete;
+}
+
+template <typename Ch>
+std::basic_string<Ch> literal(const char* ascii) {
+    return std::basic_string<Ch>(ascii, ascii + strlen(ascii));
+}
+
+template <typename Ch>
+void upperAscii(std::basic_string<Ch>& text) {
+    for (Ch& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<Ch>(c - 'a' + 'A');
+}
+
+template <typename Ch>
+bool replaceRow(Ch* text, size_t cap, const char* pattern, const std::basic_string<Ch>& value) {
+    return replaceAllImpl(text, cap, literal<Ch>(pattern).c_str(), value.c_str());
+}
+
+template <typename Ch>
+bool expandImpl(Ch* text, size_t cap, const BasicExpansionValues<Ch>& v) {
+    const std::basic_string<Ch> separator = literal<Ch>(";");
+    const struct {
+        const char* pattern;
+        const std::basic_string<Ch>& value;
+    } rows[] = {
+        {"%MORLIN_EXEDIR%", v.launcherDirectory},
+        {"%VANTREL_EXEDIR%", v.launcherDirectory},
+        {"%MORLIN_TEMPDIR%", v.tempDirectory},
+        {"%VANTREL_TEMPDIR%", v.tempDirectory},
+        {"%MORLIN_PATHLIST_SEPARATOR%", separator},
+        {"%VANTREL_PATHLIST_SEPARATOR%", separator},
+        {"%MORLIN_JVM_HOME%", v.jvmHome},
+        {"%VANTREL_JVM_HOME%", v.jvmHome},
+        {"${MORLIN_EXEDIR}", v.launcherDirectory},
+        {"${VANTREL_EXEDIR}", v.launcherDirectory},
+        {"${MORLIN_TEMPDIR}", v.tempDirectory},
+        {"${VANTREL_TEMPDIR}", v.tempDirectory},
+        {"${MORLIN_PATHLIST_SEPARATOR}", separator},
+        {"${VANTREL_PATHLIST_SEPARATOR}", separator},
+        {"${MORLIN_JVM_HOME}", v.jvmHome},
+        {"${VANTREL_JVM_HOME}", v.jvmHome},
+        {"${launcher:sys.launcherDirectory}", v.launcherDirectory},
+        {"${launcher:sys.launcherTempDirectory}", v.tempDirectory},
+        {"${launcher:sys.pathlistSeparator}", separator},
+        {"${launcher:sys.jvmHome}", v.jvmHome},
+        {"${launcher:sys.tempDir}", v.tempBase},
+    };
+    bool complete = true;
+    for (const auto& row : rows) complete = replaceRow(text, cap, row.pattern, row.value) && complete;
+
+    for (const std::basic_string<Ch>& entry : v.environment) {
+        size_t equals = entry.find(static_cast<Ch>('='));
+        if (equals == std::basic_string<Ch>::npos) continue;
+        // Per-drive entries ("=C:=C:\work") have an empty name: ${}.
+        std::basic_string<Ch> pattern = literal<Ch>("${") + entry.substr(0, equals) + literal<Ch>("}");
+        std::basic_string<Ch> value = entry.substr(equals + 1);
+        complete = replaceAllImpl(text, cap, pattern.c_str(), value.c_str()) && complete;
+        std::basic_string<Ch> upper = pattern;
+        upperAscii(upper);
+        // A name stored in upper case already had its turn; a second pass
+        // would expand the pattern inside the value just inserted.
+        if (upper != pattern) complete = replaceAllImpl(text, cap, upper.c_str(), value.c_str()) && complete;
+    }
+    return complete;
+}
+
+}  // namespace
+
+bool replaceAll(char* text, size_t cap, const char* pattern, const char* value) {
+    return replaceAllImpl(text, cap, pattern, value);
+}
+
+bool replaceAllW(wchar_t* text, size_t cap, const wchar_t* pattern, const wchar_t* value) {
+    return replaceAllImpl(text, cap, pattern, value);
+}
+
+bool replaceAllW(wchar_t* text, size_t cap, const wchar_t* pattern, const char* value) {
+    std::wstring wide(value, value + strlen(value));
+    for (size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<unsigned char>(value[i]);
+    return replaceAllImpl(text, cap, pattern, wide.c_str());
+}
+
+bool expandWithValues(char* text, size_t cap, const ExpansionValuesA& values) { return expandImpl(text, cap, values); }
+
+bool expandWithValuesW(wchar_t* text, size_t cap, const ExpansionValues& values) {
+    return expandImpl(text, cap, values);
+}
