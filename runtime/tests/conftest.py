@@ -1,16 +1,14 @@
 """Fixtures for the Java-side runtime tests: they run vtlruntime.jar on the
 host JDK with small applications compiled once per session."""
-import os
 import subprocess
+import sys
 from pathlib import Path
 
 import pytest
 
-ROOT = Path(__file__).resolve().parents[2]
-BUILD_NATIVE = Path(os.environ.get("VTL_BUILD_NATIVE", ROOT / "build" / "native")).resolve()
-APPS = Path(__file__).resolve().parent / "apps"
-VANTREL_LAUNCHER = "com.vantrel.runtime.launcher.WinLauncher"
-MORLIN_LAUNCHER = "com.morlin.runtime.WinLauncher"
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from vtlruntime_support import (APPS, BUILD_NATIVE, VANTREL_LAUNCHER, Run, java_command,  # noqa: E402
+                                java_env)
 
 
 @pytest.fixture(scope="session")
@@ -28,32 +26,6 @@ def apps(runtime_jar, tmp_path_factory):
     subprocess.run(["javac", "--release", "8", "-Xlint:-options", "-cp", str(runtime_jar), "-d", str(out)]
                    + sources, check=True)
     return out
-
-
-class Run:
-    def __init__(self, proc_or_rc, out="", err=""):
-        self.rc = proc_or_rc
-        self.out = out
-        self.err = err
-
-    def __repr__(self):
-        return f"Run(rc={self.rc}, out={self.out!r}, err={self.err!r})"
-
-
-def java_command(jar, apps, launcher_class, elements, props=None):
-    # Quick start-up options: these runs are short.
-    cmd = ["java", "-XX:TieredStopAtLevel=1", "-XX:+UseSerialGC", "-cp", f"{jar}{os.pathsep}{apps}"]
-    for key, value in (props or {}).items():
-        cmd.append(f"-D{key}={value}")
-    return cmd + [launcher_class] + list(elements)
-
-
-def java_env():
-    env = dict(os.environ)
-    env["LC_ALL"] = "C.UTF-8"
-    env.pop("JAVA_TOOL_OPTIONS", None)
-    env.pop("_JAVA_OPTIONS", None)
-    return env
 
 
 @pytest.fixture

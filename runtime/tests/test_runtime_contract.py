@@ -6,7 +6,7 @@ import zipfile
 
 import pytest
 
-from conftest import ROOT
+from vtlruntime_support import ROOT, java_command, java_env
 
 HEADER = ROOT / "launch" / "runtime_contract.h"
 
@@ -106,7 +106,6 @@ class TestJavaSideEntries:
     """The splash, helper and first-run entries, called as the launcher calls them."""
 
     def probe(self, runtime_jar, apps, props=None):
-        from conftest import java_command, java_env
         cmd = java_command(runtime_jar, apps, "ContractProbe", [], props)
         proc = subprocess.run(cmd, capture_output=True, text=True, env=java_env(), timeout=30)
         assert proc.returncode == 0, proc.stderr

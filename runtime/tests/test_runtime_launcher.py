@@ -1,8 +1,10 @@
 """The launcher classes' main: redirection, the application's arguments and
 how failures leave (as exceptions, so the native launcher exits with 1)."""
+import subprocess
+
 import pytest
 
-from conftest import MORLIN_LAUNCHER
+from vtlruntime_support import MORLIN_LAUNCHER, VANTREL_LAUNCHER, java_command, java_env
 
 
 def echo_lines(text):
@@ -148,8 +150,6 @@ class TestFailures:
 
     @pytest.mark.parametrize("elements", [[], ["false", "EchoApp", "", ""]])
     def test_too_few_launcher_elements(self, runtime_jar, apps, elements):
-        import subprocess
-        from conftest import VANTREL_LAUNCHER, java_command, java_env
         proc = subprocess.run(java_command(runtime_jar, apps, VANTREL_LAUNCHER, elements),
                               capture_output=True, env=java_env(), timeout=30)
         assert proc.returncode != 0

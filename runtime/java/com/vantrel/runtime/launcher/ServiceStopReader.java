@@ -16,6 +16,8 @@ import java.nio.charset.StandardCharsets;
  * at end of input it calls {@code System.exit(0)}, so the application's
  * shutdown hooks run. Any other line is ignored. A failing read counts as end
  * of input: the service process is gone and nobody could stop us any more.
+ * In a service child standard input therefore belongs to this protocol; the
+ * application must not read it.
  */
 final class ServiceStopReader implements Runnable {
     static final String SERVICE_PROPERTY = "morlin.isService";
