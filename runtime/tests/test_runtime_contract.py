@@ -1,5 +1,6 @@
 """The compiled runtime against launch/runtime_contract.h, the header the
 launcher takes its class names, method names and descriptors from."""
+import functools
 import re
 import subprocess
 import zipfile
@@ -29,19 +30,38 @@ def header_static_methods():
     return [tuple(narrow[name] for name in row) for row in rows]
 
 
+@functools.lru_cache(maxsize=None)
+def javap_listing(jar):
+    """{dotted class name: (listing, {(name, descriptor): declaration})} of
+    every contract class, from one javap run."""
+    names = sorted({row[0].replace("/", ".") for row in header_static_methods()})
+    proc = subprocess.run(["javap", "-s", "-public", "-cp", str(jar)] + names, capture_output=True, text=True)
+    classes = {}
+    current = None
+    for line in proc.stdout.splitlines():
+        header = re.match(r"public (?:final )?(?:abstract )?class (\S+)", line)
+        if header:
+            current = header.group(1)
+            classes[current] = [line + "\n", {}, None]
+            continue
+        if current is None:
+            continue
+        entry = classes[current]
+        entry[0] += line + "\n"
+        desc = re.match(r"\s+descriptor: (\S+)", line)
+        if desc and entry[2]:
+            name = re.search(r"(\w+)\(", entry[2])
+            if name:
+                entry[1][(name.group(1), desc.group(1))] = entry[2].strip()
+        entry[2] = line
+    return {name: (listing, methods) for name, (listing, methods, _) in classes.items()}
+
+
 def javap_methods(jar, class_name):
-    """{(name, descriptor): declaration} of the public methods of a class."""
-    proc = subprocess.run(["javap", "-s", "-public", "-cp", str(jar), class_name.replace("/", ".")],
-                          capture_output=True, text=True)
-    assert proc.returncode == 0, f"{class_name} is not in the runtime archive: {proc.stderr}"
-    methods = {}
-    lines = proc.stdout.splitlines()
-    for declaration, descriptor in zip(lines, lines[1:]):
-        match = re.search(r"(\w+)\(", declaration)
-        desc = re.match(r"\s+descriptor: (\S+)", descriptor)
-        if match and desc:
-            methods[(match.group(1), desc.group(1))] = declaration.strip()
-    return proc.stdout, methods
+    """(listing, {(name, descriptor): declaration}) of the public methods of a class."""
+    found = javap_listing(jar).get(class_name.replace("/", "."))
+    assert found, f"{class_name} is not a public class of the runtime archive"
+    return found
 
 
 def test_header_is_parsed_completely():
