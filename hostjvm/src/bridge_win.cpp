@@ -212,11 +212,13 @@ jint createVm(const JavaVMInitArgs& args) {
     StartOutcome outcome = startHost(start, r.link, status);
     if (outcome != StartOutcome::ready) {
         // The host VM refused its options or could not start: its own
-        // messages have been relayed; creation fails as it would inside.
+        // messages go out; creation fails as it would inside.
         if (outcome == StartOutcome::hostEnded) finishOutput(r.link, kOutputTimeoutMs);
+        releaseHeldErrors(r.link, true);
         closeLink(r.link);
         return JNI_ERR;
     }
+    releaseHeldErrors(r.link, false);
     r.hostEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     r.owner = GetCurrentThreadId();
     r.state = VmState::running;

@@ -13,6 +13,7 @@ namespace {
 
 constexpr DWORD kHeaderTimeoutMs = 5000;
 constexpr size_t kMaxHeader = 64;
+constexpr size_t kMaxHeld = 1u << 20;
 constexpr char kTokenVariable[] = "VTL_HOSTJVM_TOKEN";
 
 ULONGLONG now() { return GetTickCount64(); }
@@ -182,6 +183,13 @@ bool writeToHandle(HANDLE h, const char* data, size_t size) {
     return true;
 }
 
+void relayBytes(OutputRelay& relay, const char* data, size_t size) {
+    if (relay.target && !relay.targetBroken && !writeToHandle(relay.target, data, size)) {
+        // The reader went away; keep draining so java never blocks.
+        relay.targetBroken = true;
+    }
+}
+
 // Relays whatever can be read without blocking. Holding the lock while
 // doing so keeps the order of bytes when the main thread drains too.
 void relayAvailable(OutputRelay& relay) {
@@ -193,12 +201,40 @@ void relayAvailable(OutputRelay& relay) {
             InterlockedExchange(&relay.atEnd, 1);
             break;
         }
-        if (relay.target && !relay.targetBroken && !writeToHandle(relay.target, buffer, static_cast<size_t>(n))) {
-            // The reader went away; keep draining so java never blocks.
-            relay.targetBroken = true;
+        if (!relay.holding) {
+            relayBytes(relay, buffer, static_cast<size_t>(n));
+            continue;
+        }
+        relay.held.append(buffer, static_cast<size_t>(n));
+        if (relay.held.size() >= kMaxHeld) {
+            // Too much for a start-up failure message: give it all out.
+            relayBytes(relay, relay.held.data(), relay.held.size());
+            relay.held.clear();
+            relay.holding = false;
         }
     }
     LeaveCriticalSection(&relay.lock);
+}
+
+// The java launcher's own words after a failed start.
+const char* const kLauncherStartLines[] = {
+    "Error: Could not create the Java Virtual Machine.",
+    "Error: A fatal exception has occurred. Program will exit.",
+};
+
+std::string withoutLauncherLines(const std::string& text) {
+    std::string out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t next = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(start, (end == std::string::npos ? text.size() : end) - start);
+        bool launcherLine = false;
+        for (const char* own : kLauncherStartLines) launcherLine = launcherLine || line == own;
+        if (!launcherLine) out.append(text, start, next - start);
+        start = next;
+    }
+    return out;
 }
 
 DWORD WINAPI outputRelayThread(void* parameter) {
@@ -275,6 +311,7 @@ void acceptOne(HostLink& link, const HostStart& start) {
     } else if (role == "out" && link.out.socket == INVALID_SOCKET) {
         taken = startOutputRelay(link.out, s, STD_OUTPUT_HANDLE);
     } else if (role == "err" && link.err.socket == INVALID_SOCKET) {
+        link.err.holding = start.withControl;
         taken = startOutputRelay(link.err, s, STD_ERROR_HANDLE);
     } else if (role == "ctl" && start.withControl && link.control == INVALID_SOCKET) {
         BOOL on = TRUE;
@@ -335,6 +372,19 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus) 
 void drainOutputNow(HostLink& link) {
     if (link.out.thread) relayAvailable(link.out);
     if (link.err.thread) relayAvailable(link.err);
+}
+
+void releaseHeldErrors(HostLink& link, bool startFailed) {
+    OutputRelay& relay = link.err;
+    if (!relay.thread) return;
+    EnterCriticalSection(&relay.lock);
+    if (relay.holding) {
+        std::string text = startFailed ? withoutLauncherLines(relay.held) : relay.held;
+        relayBytes(relay, text.data(), text.size());
+        relay.held.clear();
+        relay.holding = false;
+    }
+    LeaveCriticalSection(&relay.lock);
 }
 
 void finishOutput(HostLink& link, DWORD timeoutMs) {

@@ -21,6 +21,8 @@ struct OutputRelay {
     HANDLE thread = nullptr;
     volatile LONG atEnd = 0;
     bool targetBroken = false;
+    bool holding = false;        // keep the bytes back until releaseHeldErrors
+    std::string held;
 };
 
 struct HostLink {
@@ -53,6 +55,12 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus);
 
 // Relays what java wrote so far, so it is out before the caller goes on.
 void drainOutputNow(HostLink& link);
+
+// With withControl, java's error output is held back while the VM starts:
+// if it cannot start, the java launcher adds lines of its own that a VM
+// created through JNI never prints. This writes the held output, without
+// those lines when startFailed, and relays the rest as it comes.
+void releaseHeldErrors(HostLink& link, bool startFailed);
 
 // Waits until java's output streams ended (java exited), at most timeoutMs.
 void finishOutput(HostLink& link, DWORD timeoutMs);

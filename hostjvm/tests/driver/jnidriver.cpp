@@ -258,9 +258,12 @@ DWORD WINAPI otherThread(void*) {
 
 void checkEnv() {
     void* same = nullptr;
-    say("getenv %d %d", static_cast<int>(vm->GetEnv(&same, JNI_VERSION_1_8)), same == env ? 1 : 0);
+    jint rc = vm->GetEnv(&same, JNI_VERSION_1_8);
+    say("getenv %d %d", static_cast<int>(rc), same == env ? 1 : 0);
     say("getenv bad version %d", static_cast<int>(vm->GetEnv(&same, 0x7fff0000)));
-    say("attach %d %d", static_cast<int>(vm->AttachCurrentThread(&same, nullptr)), same == env ? 1 : 0);
+    same = nullptr;
+    rc = vm->AttachCurrentThread(&same, nullptr);
+    say("attach %d %d", static_cast<int>(rc), same == env ? 1 : 0);
     say("version %x", static_cast<unsigned>(env->GetVersion()));
     HANDLE thread = CreateThread(nullptr, 0, otherThread, nullptr, 0, nullptr);
     WaitForSingleObject(thread, 30000);
