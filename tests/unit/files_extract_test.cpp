@@ -73,9 +73,9 @@ TEST(EmbeddedTargets, TargetAndFirstDirectoryLevel) {
 
 TEST(EmbeddedTargets, PathThatDoesNotFitIsReported) {
     char target[16], sub[16];
-    EXPECT_TRUE(embeddedTargetPaths("C:\\d", "lib\\a.jar", target, sub, sizeof target));  // 15 characters
-    EXPECT_STREQ(target, "C:\\d\\lib\\a.jar");
-    EXPECT_FALSE(embeddedTargetPaths("C:\\d", "lib\\ab.jar", target, sub, sizeof target));
+    EXPECT_TRUE(embeddedTargetPaths("C:\\d", "lib\\ab.jar", target, sub, sizeof target));  // 15 characters
+    EXPECT_STREQ(target, "C:\\d\\lib\\ab.jar");
+    EXPECT_FALSE(embeddedTargetPaths("C:\\d", "lib\\abc.jar", target, sub, sizeof target));
     EXPECT_EQ(strlen(target), sizeof target - 1);
     std::string longDirectory(kPathCapacity - 3, 'd');
     std::vector<char> big(kPathCapacity), bigSub(kPathCapacity);

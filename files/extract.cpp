@@ -1,0 +1,75 @@
+// The portable side of extraction: name checks, the name list and the
+// target paths. The copy itself lives in extract_win.cpp.
+#include "files/extract.h"
+
+#include <cstring>
+
+#include "config/block.h"
+#include "core/bounded.h"
+
+namespace {
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+
+// A component made only of dots and spaces names no real file, and the
+// file APIs trim trailing dots and spaces differently, so any such
+// component with two dots is taken for a parent reference.
+bool climbsUp(const char* component, size_t length) {
+    size_t dots = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (component[i] == '.') ++dots;
+        else if (component[i] != ' ') return false;
+    }
+    return dots >= 2;
+}
+
+}  // namespace
+
+bool isSafeEmbeddedName(const char* name) {
+    if (!name || !name[0]) return false;
+    // A leading separator is the root of the current drive (or a network
+    // or device path); a colon is a drive ("c:x" is relative to c:'s own
+    // current directory) or a stream, never part of a plain file name.
+    if (isSeparator(name[0]) || strchr(name, ':')) return false;
+    const char* start = name;
+    for (const char* p = name;; ++p) {
+        if (*p == 0 || isSeparator(*p)) {
+            if (climbsUp(start, static_cast<size_t>(p - start))) return false;
+            if (*p == 0) break;
+            start = p + 1;
+        }
+    }
+    return true;
+}
+
+char* nextEmbeddedName(char** cursor) {
+    char* p = *cursor;
+    if (!p) return nullptr;
+    while (*p == ';') ++p;
+    if (*p == 0) {
+        *cursor = p;
+        return nullptr;
+    }
+    char* name = p;
+    while (*p && *p != ';') ++p;
+    if (*p) *p++ = 0;
+    *cursor = p;
+    return name;
+}
+
+bool embeddedTargetPaths(const char* directory, const char* name, char* target, char* subdirectory,
+                         size_t cap) {
+    if (cap == 0) return false;
+    subdirectory[0] = 0;
+    if (!formatText(target, cap, "%s\\%s", directory, name)) return false;
+    const char* backslash = strchr(name, '\\');
+    if (backslash) {
+        size_t length = strlen(directory) + 1 + static_cast<size_t>(backslash - name);
+        copyTextN(subdirectory, cap, target, length);
+    }
+    return true;
+}
+
+void unmaskBytes(unsigned char* data, size_t count) {
+    for (size_t i = 0; i < count; ++i) data[i] ^= kPayloadMask;
+}
