@@ -1,0 +1,207 @@
+// Test tool: looks at and changes service registrations independently of
+// the launcher, so the end-to-end tests can check what it registered.
+//
+//   svctool.exe create NAME BINPATH      demand-start own-process service
+//   svctool.exe setpath NAME BINPATH     change the command the SCM runs
+//   svctool.exe qc NAME                  type=, start=, path=, deps=, display=
+//   svctool.exe qdesc NAME               desc= (UTF-8)
+//   svctool.exe query NAME               state=, exit=, specific=, checkpoint=, pid=
+//   svctool.exe start NAME [ARG]...      StartServiceA with the arguments
+//   svctool.exe control NAME CODE        ControlService
+//   svctool.exe waitstate NAME STATE MS  exit 0 once the state is reached
+//   svctool.exe delete NAME              stop if running, then delete
+//   svctool.exe childpriority NAME       priority class of the service's children
+//
+// Failures print "error=CODE" and exit with 2.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int fail(const char* what) {
+    printf("error=%lu (%s)\n", GetLastError(), what);
+    return 2;
+}
+
+SC_HANDLE openService(const char* name, DWORD access) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return nullptr;
+    return OpenServiceA(manager, name, access);
+}
+
+int create(const char* name, const char* path) {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return fail("OpenSCManager");
+    SC_HANDLE service = CreateServiceA(manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr,
+                                       nullptr, nullptr);
+    if (!service) return fail("CreateService");
+    printf("ok\n");
+    return 0;
+}
+
+int setPath(const char* name, const char* path) {
+    SC_HANDLE service = openService(name, SERVICE_CHANGE_CONFIG);
+    if (!service) return fail("OpenService");
+    if (!ChangeServiceConfigA(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, path, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr))
+        return fail("ChangeServiceConfig");
+    printf("ok\n");
+    return 0;
+}
+
+int queryConfig(const char* name) {
+    SC_HANDLE service = openService(name, SERVICE_QUERY_CONFIG);
+    if (!service) return fail("OpenService");
+    DWORD needed = 0;
+    QueryServiceConfigA(service, nullptr, 0, &needed);
+    std::vector<unsigned long long> storage(needed / 8 + 1);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(storage.data());
+    if (!QueryServiceConfigA(service, config, static_cast<DWORD>(storage.size() * 8), &needed))
+        return fail("QueryServiceConfig");
+    printf("type=0x%lx\n", config->dwServiceType);
+    printf("start=%lu\n", config->dwStartType);
+    printf("path=%s\n", config->lpBinaryPathName ? config->lpBinaryPathName : "");
+    printf("deps=");
+    for (const char* p = config->lpDependencies; p && *p; p += strlen(p) + 1) printf("[%s]", p);
+    printf("\n");
+    printf("display=%s\n", config->lpDisplayName ? config->lpDisplayName : "");
+    return 0;
+}
+
+int queryDescription(const char* name) {
+    SC_HANDLE service = openService(name, SERVICE_QUERY_CONFIG);
+    if (!service) return fail("OpenService");
+    DWORD needed = 0;
+    QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed);
+    std::vector<unsigned long long> storage(needed / 8 + 1);
+    auto* description = reinterpret_cast<SERVICE_DESCRIPTIONW*>(storage.data());
+    if (!QueryServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, reinterpret_cast<BYTE*>(storage.data()),
+                              static_cast<DWORD>(storage.size() * 8), &needed))
+        return fail("QueryServiceConfig2");
+    const wchar_t* text = description->lpDescription ? description->lpDescription : L"";
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], bytes, nullptr, nullptr);
+    printf("desc=%s\n", utf8.c_str());
+    return 0;
+}
+
+int queryStatus(const char* name) {
+    SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
+    if (!service) return fail("OpenService");
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                              &needed))
+        return fail("QueryServiceStatusEx");
+    printf("state=%lu exit=%lu specific=%lu checkpoint=%lu pid=%lu\n", status.dwCurrentState,
+           status.dwWin32ExitCode, status.dwServiceSpecificExitCode, status.dwCheckPoint, status.dwProcessId);
+    return 0;
+}
+
+int start(const char* name, int argc, char** argv) {
+    SC_HANDLE service = openService(name, SERVICE_START);
+    if (!service) return fail("OpenService");
+    if (!StartServiceA(service, static_cast<DWORD>(argc), const_cast<const char**>(argv)))
+        return fail("StartService");
+    printf("ok\n");
+    return 0;
+}
+
+int control(const char* name, DWORD code) {
+    SC_HANDLE service = openService(name, SERVICE_STOP | SERVICE_INTERROGATE | SERVICE_QUERY_STATUS);
+    if (!service) return fail("OpenService");
+    SERVICE_STATUS status = {};
+    if (!ControlService(service, code, &status)) return fail("ControlService");
+    printf("ok state=%lu\n", status.dwCurrentState);
+    return 0;
+}
+
+int waitState(const char* name, DWORD wanted, DWORD milliseconds) {
+    SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
+    if (!service) return fail("OpenService");
+    DWORD start = GetTickCount();
+    for (;;) {
+        SERVICE_STATUS status = {};
+        if (!QueryServiceStatus(service, &status)) return fail("QueryServiceStatus");
+        if (status.dwCurrentState == wanted) {
+            printf("ok\n");
+            return 0;
+        }
+        if (GetTickCount() - start > milliseconds) {
+            printf("timeout state=%lu\n", status.dwCurrentState);
+            return 1;
+        }
+        Sleep(100);
+    }
+}
+
+int removeService(const char* name) {
+    SC_HANDLE service = openService(name, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    if (!service) return fail("OpenService");
+    SERVICE_STATUS status = {};
+    if (ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+        for (int i = 0; i < 100 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
+             ++i)
+            Sleep(100);
+    }
+    if (!DeleteService(service)) return fail("DeleteService");
+    printf("ok\n");
+    return 0;
+}
+
+int childPriority(const char* name) {
+    SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
+    if (!service) return fail("OpenService");
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
+                              &needed))
+        return fail("QueryServiceStatusEx");
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return fail("CreateToolhelp32Snapshot");
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int found = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID != status.dwProcessId || status.dwProcessId == 0) continue;
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        printf("priority=0x%lx\n", GetPriorityClass(process));
+        CloseHandle(process);
+        ++found;
+    }
+    CloseHandle(snapshot);
+    return found ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        fprintf(stderr, "usage: svctool COMMAND NAME [...]\n");
+        return 3;
+    }
+    std::string command = argv[1];
+    const char* name = argv[2];
+    if (command == "create" && argc == 4) return create(name, argv[3]);
+    if (command == "setpath" && argc == 4) return setPath(name, argv[3]);
+    if (command == "qc") return queryConfig(name);
+    if (command == "qdesc") return queryDescription(name);
+    if (command == "query") return queryStatus(name);
+    if (command == "start") return start(name, argc - 3, argv + 3);
+    if (command == "control" && argc == 4) return control(name, static_cast<DWORD>(atol(argv[3])));
+    if (command == "waitstate" && argc == 5)
+        return waitState(name, static_cast<DWORD>(atol(argv[3])), static_cast<DWORD>(atol(argv[4])));
+    if (command == "delete") return removeService(name);
+    if (command == "childpriority") return childPriority(name);
+    fprintf(stderr, "svctool: unknown command or arguments\n");
+    return 3;
+}
