@@ -185,7 +185,7 @@ const MessageInfo* messageCatalogue(size_t* count) {
 }
 
 bool versionOptionSlot(int key, int* index, bool* isOptions) {
-    if (key < kVersionOptionBase) return false;
+    if (key < kVersionOptionBase || key >= kVersionOptionBase + 2 * kMaxVersionOptionLines) return false;
     int offset = key - kVersionOptionBase;
     *index = offset / 2;
     *isOptions = offset % 2 == 1;

@@ -46,8 +46,12 @@ const ConfigKeyInfo* findConfigKeyByName(const char* name);
 const MessageInfo* findMessage(int id);
 const MessageInfo* findMessageByName(const char* name);
 
-// For 10201 + 2i and 10202 + 2i (i >= 0): sets i and whether the key holds
-// the options (true) or the version prefix (false).
+// The catalogue names this many version-specific option lines; the
+// packing tool writes no more.
+constexpr int kMaxVersionOptionLines = 1000;
+
+// For 10201 + 2i and 10202 + 2i (0 <= i < kMaxVersionOptionLines): sets i
+// and whether the key holds the options (true) or the version prefix (false).
 bool versionOptionSlot(int key, int* index, bool* isOptions);
 
 const char* configValueTypeName(ConfigValueType type);

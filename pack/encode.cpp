@@ -98,7 +98,9 @@ std::string flattenCommandLine(const std::string& text) {
     std::string out = text;
     for (char& c : out)
         if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-    return out;
+    size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    return out.substr(first, out.find_last_not_of(' ') - first + 1);
 }
 
 bool checkListItem(const std::string& item, char separator, std::string* error) {

@@ -13,7 +13,7 @@
 bool joinCommandLine(const std::vector<std::string>& arguments, std::string* out, std::string* error);
 
 // Folds line breaks and tabs of a command-line text written as one string
-// into blanks; the splitter only separates at blanks.
+// into blanks (the splitter only separates at blanks) and trims the ends.
 std::string flattenCommandLine(const std::string& text);
 
 // One class path entry ("A0lib\x.jar") from its type name: archive,

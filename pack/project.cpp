@@ -111,11 +111,11 @@ std::string parentPart(const std::string& path) {
     return dot == std::string::npos ? std::string() : path.substr(0, dot);
 }
 
-std::string sectionLabel(const std::string& prefix) { return prefix.empty() ? "the top level" : "[" + prefix + "]"; }
+std::string sectionLabel(const std::string& prefix) { return prefix.empty() ? "at the top level" : "in [" + prefix + "]"; }
 
 void reportUnknown(ProjectContext& ctx, const toml::key& key, const std::string& prefix) {
     std::string name(key.str());
-    std::string message = "unknown setting '" + name + "' in " + sectionLabel(prefix);
+    std::string message = "unknown setting '" + name + "' " + sectionLabel(prefix);
     // Names that may stand where this one stands, and a section where a
     // setting of exactly this name exists.
     std::vector<std::string> siblings;
@@ -273,12 +273,7 @@ void readDescription(ProjectContext& ctx, const toml::node& node, const std::str
         ctx.error(node, path + " is not valid UTF-8");
         return;
     }
-    if (ctx.englishGiven.count(20017)) {
-        ctx.error(node, "the service description is given twice (also in [messages]); keep one");
-        return;
-    }
-    ctx.english[20017] = text;
-    ctx.englishGiven.insert(20017);
+    ctx.setEnglish(20017, text, node);
 }
 
 void readBuild(ProjectContext& ctx, const Rule& rule, const toml::node& node, const std::string& path) {
@@ -432,6 +427,19 @@ void assemble(const ProjectContext& ctx, const ProjectOptions& options, Project*
 void ProjectContext::error(const toml::source_region& where, const std::string& message) {
     diagnostics->push_back(
         {displayName, static_cast<int>(where.begin.line), static_cast<int>(where.begin.column), message});
+}
+
+void ProjectContext::setEnglish(int id, const std::u16string& text, const toml::node& where) {
+    auto earlier = englishGiven.find(id);
+    if (earlier == englishGiven.end()) {
+        english[id] = text;
+        englishGiven[id] = where.source();
+        return;
+    }
+    toml::source_region first = earlier->second, second = where.source();
+    if (second.begin.line < first.begin.line) std::swap(first, second);
+    error(second, "message " + std::to_string(id) + " (" + findMessage(id)->name + ") is already given on line " +
+                      std::to_string(first.begin.line) + "; keep one");
 }
 
 std::string formatDiagnostic(const Diagnostic& d) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,7 @@ struct ProjectContext {
     std::map<int, std::string> settings;  // from readable settings, ANSI
     std::map<int, std::string> rawKeys;   // from [keys], ANSI; they win
     std::map<int, std::u16string> english;
-    std::set<int> englishGiven;  // ids the project rewrote in English
+    std::map<int, toml::source_region> englishGiven;  // where the project rewrote an English text
     std::map<std::string, std::map<int, std::u16string>> locales;
     std::vector<EmbeddedFile> files;
     std::filesystem::path stub;
@@ -29,6 +28,9 @@ struct ProjectContext {
 
     void error(const toml::source_region& where, const std::string& message);
     void error(const toml::node& where, const std::string& message) { error(where.source(), message); }
+    // Records an English text; a second one for the same id is an error
+    // reported at whichever of the two comes later in the file.
+    void setEnglish(int id, const std::u16string& text, const toml::node& where);
 };
 
 // "a string", "an integer", ... for messages about wrong value types.

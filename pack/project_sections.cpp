@@ -108,7 +108,7 @@ bool classPathItem(ProjectContext& ctx, const toml::node& node, size_t index, st
 
 bool rawSearchItem(ProjectContext& ctx, const toml::node& where, const std::string& utf8, size_t index,
                    std::string* entry) {
-    std::string label = numbered("search entry", index), error;
+    std::string label = numbered("jvm.search entry", index), error;
     if (!toAnsiText(ctx, where, label, utf8, entry)) return false;
     if (!checkRawSearchEntry(*entry, &error)) {
         ctx.error(where, label + ": " + error);
@@ -119,7 +119,7 @@ bool rawSearchItem(ProjectContext& ctx, const toml::node& where, const std::stri
 
 bool searchItem(ProjectContext& ctx, const toml::node& node, size_t index, std::string* entry) {
     if (const auto* s = node.as_string()) return rawSearchItem(ctx, node, s->get(), index, entry);
-    std::string label = numbered("search entry", index), error;
+    std::string label = numbered("jvm.search entry", index), error;
     const toml::table* table = requireTable(ctx, node, label);
     if (!table || !checkFields(ctx, *table, label, {"type", "path", "var"})) return false;
     std::string type, text;
@@ -225,12 +225,10 @@ void readMessageTable(ProjectContext& ctx, const toml::table& table, const std::
         std::u16string text;
         if (id < 0 || !messageText(ctx, node, label, &text)) continue;
         if (!code.empty()) {
-            ctx.locales[code][id] = text;
-        } else if (ctx.englishGiven.count(id)) {
-            ctx.error(node, "message " + std::to_string(id) + " is given twice (also as [service] description); keep one");
+            if (!ctx.locales[code].emplace(id, text).second)
+                ctx.error(node, label + ": message " + std::to_string(id) + " is given twice in this section; keep one");
         } else {
-            ctx.english[id] = text;
-            ctx.englishGiven.insert(id);
+            ctx.setEnglish(id, text, node);
         }
     }
 }
@@ -385,6 +383,10 @@ void readVersionOptions(ProjectContext& ctx, const toml::node& node) {
     const auto* array = node.as_array();
     if (!array) {
         ctx.error(node, "version_options must be written as [[version_options]] tables, not " + describeValue(node));
+        return;
+    }
+    if (array->size() > static_cast<size_t>(kMaxVersionOptionLines)) {
+        ctx.error(node, "more than " + std::to_string(kMaxVersionOptionLines) + " version option lines; merge some");
         return;
     }
     for (size_t i = 0; i < array->size(); ++i) {

@@ -1,0 +1,159 @@
+// The command line end to end: build, inspect, init and help, against a
+// synthetic stub in a temporary folder.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "pack/commands.h"
+#include "pack/tests/test_support.h"
+
+namespace {
+
+struct ToolRun {
+    int code;
+    std::string out, err;
+};
+
+ToolRun vtlpack(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int code = runVtlpack(args, "vtlpack", out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::string u8(const std::filesystem::path& p) { return p.u8string(); }
+
+size_t filesIn(const std::filesystem::path& dir) {
+    size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+TEST(Commands, BuildThenInspect) {
+    TempDir dir;
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    dir.file("payload/app.jar", "jar content");
+    std::filesystem::path project = dir.file("app.toml", R"(
+[application]
+main_class = "com.example.Main"
+service_name = "Svc"
+[[files]]
+source = "payload/app.jar"
+name = 'lib\app.jar'
+)");
+    std::filesystem::path out = dir.path() / "app.exe";
+    ToolRun build = vtlpack({"build", u8(project), "-o", u8(out), "--stub", u8(stub)});
+    ASSERT_EQ(build.code, 0) << build.err;
+    EXPECT_NE(build.out.find("wrote"), std::string::npos);
+
+    std::string image = readBytes(out);
+    EXPECT_EQ(image.substr(0, 0x800), readBytes(stub));
+    EXPECT_EQ(le32(image, 0x800), 0xE8E413D5u);
+
+    ToolRun inspect = vtlpack({"inspect", u8(out)});
+    EXPECT_EQ(inspect.code, 0) << inspect.err;
+    EXPECT_NE(inspect.out.find("com.example.Main"), std::string::npos);
+    EXPECT_NE(inspect.out.find("lib\\app.jar"), std::string::npos);
+    EXPECT_NE(inspect.out.find("11 bytes"), std::string::npos) << inspect.out;
+    EXPECT_NE(inspect.out.find("Language section \"fr\""), std::string::npos);
+
+    // The packed executable is no stub any more.
+    ToolRun again = vtlpack({"build", u8(project), "-o", u8(dir.path() / "again.exe"), "--stub", u8(out)});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_NE(again.err.find("already carries a configuration block"), std::string::npos) << again.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "again.exe"));
+
+    ToolRun plain = vtlpack({"inspect", u8(stub)});
+    EXPECT_EQ(plain.code, 1);
+    EXPECT_NE(plain.out.find("no configuration block"), std::string::npos);
+}
+
+TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
+    TempDir dir;
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    std::filesystem::path out = dir.file("app.exe", "previous build");
+    std::filesystem::path bad = dir.file("bad.toml", "[application]\nmain_clas = \"x\"\n");
+    size_t before = filesIn(dir.path());
+
+    ToolRun r = vtlpack({"build", u8(bad), "-o", u8(out), "--stub", u8(stub)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("bad.toml:2:1: error: unknown setting 'main_clas'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing written"), std::string::npos);
+    EXPECT_EQ(readBytes(out), "previous build");
+    EXPECT_EQ(filesIn(dir.path()), before);
+
+    std::filesystem::path good = dir.file("good.toml", "[application]\nmain_class = \"x.Y\"\n");
+    PeSpec signedSpec;
+    signedSpec.certOffset = 0x800;
+    signedSpec.certSize = 8;
+    signedSpec.certificate = "CERTDATA";
+    std::filesystem::path signedStub = dir.file("signed.exe", makePe(signedSpec));
+    before = filesIn(dir.path());
+    r = vtlpack({"build", u8(good), "-o", u8(out), "--stub", u8(signedStub)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("signed"), std::string::npos);
+    EXPECT_EQ(readBytes(out), "previous build");
+    EXPECT_EQ(filesIn(dir.path()), before);
+
+    r = vtlpack({"build", u8(good), "-o", u8(out), "--stub", u8(signedStub), "--strip-signature"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(le32(readBytes(out), 0x800), 0xE8E413D5u);
+
+    r = vtlpack({"build", u8(good), "-o", u8(dir.path() / "missing-folder" / "x.exe"), "--stub", u8(stub)});
+    EXPECT_EQ(r.code, 1);
+    r = vtlpack({"build", u8(good), "-o", u8(dir.path() / "x.exe"), "--stub", u8(dir.path() / "nostub.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("cannot read the launcher stub"), std::string::npos);
+    r = vtlpack({"build", u8(good), "-o", u8(good), "--stub", u8(stub)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("one of the inputs"), std::string::npos);
+}
+
+TEST(Commands, StubFromTheProjectFile) {
+    TempDir dir;
+    dir.file("stubs/my-stub.exe", makePe(PeSpec()));
+    std::filesystem::path project = dir.file("p.toml", "[build]\nstub = \"stubs/my-stub.exe\"\n");
+    ToolRun r = vtlpack({"build", u8(project), "-o", u8(dir.path() / "o.exe")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    // An explicit --arch overrides the project's stub (and that stub is absent).
+    r = vtlpack({"build", u8(project), "-o", u8(dir.path() / "o2.exe"), "--arch", "x86_64"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vantrel-x86_64.exe"), std::string::npos) << r.err;
+}
+
+TEST(Commands, InitWritesAStarterOnceAndItBuilds) {
+    TempDir dir;
+    std::filesystem::path file = dir.path() / "new.toml";
+    ToolRun r = vtlpack({"init", u8(file)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string first = readBytes(file);
+    EXPECT_NE(first.find("main_class"), std::string::npos);
+    r = vtlpack({"init", u8(file)});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("already exists"), std::string::npos);
+    EXPECT_EQ(readBytes(file), first);
+
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    r = vtlpack({"build", u8(file), "-o", u8(dir.path() / "app.exe"), "--stub", u8(stub)});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST(Commands, HelpAndUsageErrors) {
+    EXPECT_EQ(vtlpack({"--help"}).code, 0);
+    EXPECT_NE(vtlpack({"--help"}).out.find("vtlpack build PROJECT.toml"), std::string::npos);
+    EXPECT_NE(vtlpack({"help", "build"}).out.find("--strip-signature"), std::string::npos);
+    EXPECT_NE(vtlpack({"inspect", "--help"}).out.find("Usage: vtlpack inspect"), std::string::npos);
+    EXPECT_EQ(vtlpack({"help", "frobnicate"}).code, 2);
+    EXPECT_EQ(vtlpack({}).code, 2);
+    EXPECT_EQ(vtlpack({"pack"}).code, 2);
+    EXPECT_EQ(vtlpack({"build", "p.toml"}).code, 2);  // no output
+    EXPECT_EQ(vtlpack({"build", "p.toml", "-o"}).code, 2);
+    EXPECT_EQ(vtlpack({"build", "p.toml", "-o", "x.exe", "--stub", "s", "--arch", "i686"}).code, 2);
+    EXPECT_EQ(vtlpack({"build", "p.toml", "-o", "x.exe", "--arch", "arm"}).code, 2);
+    EXPECT_EQ(vtlpack({"build", "p.toml", "-o", "x.exe", "--frob"}).code, 2);
+    EXPECT_EQ(vtlpack({"inspect"}).code, 2);
+    ToolRun missing = vtlpack({"inspect", "/nonexistent/x.exe"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("cannot open"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,431 @@
+// Project files: every setting reaches its key, structured sections are
+// encoded as the launcher reads them, and bad input is named by line.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "config/catalogue.h"
+#include "pack/project.h"
+#include "pack/starter.h"
+#include "pack/tests/test_support.h"
+
+namespace {
+
+std::map<int, std::string> configOf(const Project& project) {
+    std::map<int, std::string> out;
+    for (const auto& [key, value] : project.block.config) out[key] = value;
+    return out;
+}
+
+Project parseOk(const std::string& text, const std::filesystem::path& base = ".", ProjectOptions options = {}) {
+    Project project;
+    std::vector<Diagnostic> diagnostics;
+    bool ok = parseProjectText(text, "app.toml", base, options, &project, &diagnostics);
+    std::string all;
+    for (const auto& d : diagnostics) all += formatDiagnostic(d) + "\n";
+    EXPECT_TRUE(ok) << all;
+    return project;
+}
+
+std::vector<Diagnostic> parseErrors(const std::string& text, const std::filesystem::path& base = ".") {
+    Project project;
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_FALSE(parseProjectText(text, "app.toml", base, ProjectOptions(), &project, &diagnostics)) << text;
+    EXPECT_FALSE(diagnostics.empty());
+    return diagnostics;
+}
+
+// The single diagnostic of `text`, which must be on `line` and mention `words`.
+void expectError(const std::string& text, int line, const std::string& words) {
+    auto diagnostics = parseErrors(text);
+    ASSERT_EQ(diagnostics.size(), 1u) << formatDiagnostic(diagnostics[0]);
+    EXPECT_EQ(diagnostics[0].line, line) << formatDiagnostic(diagnostics[0]);
+    EXPECT_NE(diagnostics[0].message.find(words), std::string::npos) << formatDiagnostic(diagnostics[0]);
+}
+
+const char* const kFullProject = R"(
+[application]
+family = "m"
+service_name = "MyService"
+main_class = "com.example.Main"
+executable_type = "gui"
+working_directory = "work"
+app_dir = "app"
+vm_options = ["-Xmx512m", "-Dmy.prop=a b"]
+arguments = "--fast --mode=x"
+java_args_as_vm_options = true
+native_library_dirs = ["native", 'native\x86']
+single_instance = true
+bring_to_front = true
+global_semaphore = false
+application_id = "1234-5678"
+
+[jvm]
+min_version = "1.8"
+max_version = "17"
+search = [
+  { type = "bundled", path = 'jre' },
+  { type = "directory", path = 'c:\java' },
+  { type = "relative", path = "rt" },
+  { type = "env", var = "JAVA_HOME" },
+  { type = "path" },
+  { type = "registry" },
+  "EJDK_HOME",
+]
+preferred_vm_type = "server"
+allow_prerelease = true
+require_jdk = false
+only_own_runtimes = true
+
+[[classpath]]
+type = "archive"
+path = 'lib\app.jar'
+mandatory = true
+[[classpath]]
+type = "directory"
+path = "classes"
+[[classpath]]
+type = "env"
+var = "EXTRA_CP"
+mandatory = true
+[[classpath]]
+type = "scan"
+dir = "lib"
+
+[redirect]
+stderr = "error.log+"
+stdout = "output.log"
+runtime_flag = true
+
+[splash]
+enabled = true
+text_settings = true
+secondary_flag = true
+[splash.line1]
+text = "Loading..."
+x = 10
+y = 20
+colour = "255,0,0"
+extra1 = 12
+extra2 = 1
+font = "Arial"
+[splash.line2]
+text = "Version 1.0"
+x = -1
+y = 40
+colour = [0, 128, 255]
+extra1 = 10
+extra2 = 0
+font = "Tahoma"
+
+[[version_options]]
+prefix = "1.8"
+options = "-XX:MaxPermSize=256m"
+[[version_options]]
+prefix = ""
+options = ["-Xss2m", "-Da=b c"]
+
+[service]
+dependencies = ["Tcpip", "Dnscache"]
+description = "Runs the application"
+)";
+
+TEST(ProjectSettings, EverySettingReachesItsKey) {
+    Project project = parseOk(kFullProject);
+    const std::map<int, std::string> expected = {
+        {101, "MyService"},
+        {102, "1"},
+        {103, "error.log+"},
+        {104, "1"},
+        {105, "output.log"},
+        {106, "1"},
+        {107, "1"},
+        {108, "1"},
+        {121, "A1lib\\app.jar;D0classes;E1EXTRA_CP;S0lib"},
+        {122, "com.example.Main"},
+        {123, "-Xmx512m \"-Dmy.prop=a b\""},
+        {124, "--fast --mode=x"},
+        {125, "1"},
+        {126, "1.8"},
+        {127, "17"},
+        {128, "Bjre;Ac:\\java;Rrt;EJAVA_HOME;S;Y;EJDK_HOME"},
+        {130, "1"},
+        {131, "0"},
+        {146, "work"},
+        {149, "Tcpip,Dnscache"},
+        {152, "server"},
+        {158, "0"},
+        {160, "1234-5678"},
+        {163, "1"},
+        {165, "1"},
+        {2001, "m"},
+        {10003, "app"},
+        {10004, "native;native\\x86"},
+        {10005, "1"},
+        {10007, "1"},
+        {10109, "10"},
+        {10110, "20"},
+        {10111, "Loading..."},
+        {10112, "Arial"},
+        {10113, "12"},
+        {10114, "255,0,0"},
+        {10115, "1"},
+        {10116, "-1"},
+        {10117, "40"},
+        {10118, "Version 1.0"},
+        {10119, "Tahoma"},
+        {10120, "10"},
+        {10121, "0,128,255"},
+        {10122, "0"},
+        {10123, "1"},
+        {10200, "2"},
+        {10201, "1.8"},
+        {10202, "-XX:MaxPermSize=256m"},
+        {10203, ""},
+        {10204, "-Xss2m \"-Da=b c\""},
+    };
+    EXPECT_EQ(configOf(project), expected);
+
+    // Every key the launcher reads can be set by name (the file keys are
+    // covered with [[files]] below).
+    size_t count = 0;
+    const ConfigKeyInfo* keys = configKeyCatalogue(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (!keys[i].readByLauncher || keys[i].key == 2002 || keys[i].key == 2003) continue;
+        EXPECT_TRUE(expected.count(keys[i].key)) << keys[i].name;
+    }
+    EXPECT_EQ(project.block.messages.size(), 22u);
+}
+
+TEST(ProjectSettings, FamilyDefaultsToVAndStringFormsAreKept) {
+    Project project = parseOk(R"(
+classpath = "A0a.jar;;S1lib"
+[application]
+executable_type = 4
+vm_options = """
+  -Xmx1g
+  -Dx=1"""
+native_library_dirs = "a;b"
+[jvm]
+search = 'B.\jre;;Y;EJAVA_HOME;'
+[service]
+dependencies = "a,,b"
+)");
+    auto config = configOf(project);
+    EXPECT_EQ(config[2001], "v");
+    EXPECT_EQ(config[107], "4");
+    EXPECT_EQ(config[123], "-Xmx1g   -Dx=1");  // line breaks become blanks
+    EXPECT_EQ(config[10004], "a;b");
+    EXPECT_EQ(config[128], "B.\\jre;Y;EJAVA_HOME");
+    EXPECT_EQ(config[121], "A0a.jar;S1lib");
+    EXPECT_EQ(config[149], "a,,b");
+    EXPECT_EQ(config.count(102), 0u);  // nothing redirected, nothing written
+}
+
+TEST(ProjectSettings, RawKeysOverrideReadableSettings) {
+    Project project = parseOk(R"(
+[application]
+main_class = "a.B"
+[keys]
+"122" = "c.D"
+"141" = "legacy"
+"10005" = true
+"107" = 5
+)");
+    auto config = configOf(project);
+    EXPECT_EQ(config[122], "c.D");
+    EXPECT_EQ(config[141], "legacy");
+    EXPECT_EQ(config[10005], "1");
+    EXPECT_EQ(config[107], "5");
+}
+
+TEST(ProjectFiles, EmbeddedFilesSetCountNamesAndSources) {
+    TempDir dir;
+    dir.file("build/app.jar", "jar");
+    dir.file("native/x.dll", "dll");
+    Project project = parseOk(R"(
+[[files]]
+source = "build/app.jar"
+[[files]]
+source = "native/x.dll"
+name = "bin/x.dll"
+)",
+                              dir.path());
+    auto config = configOf(project);
+    EXPECT_EQ(config[2002], "2");
+    EXPECT_EQ(config[2003], "app.jar;bin\\x.dll");
+    ASSERT_EQ(project.block.files.size(), 2u);
+    EXPECT_EQ(readBytes(project.block.files[1].source), "dll");
+}
+
+TEST(ProjectFiles, BadNamesAndMissingSourcesAreNamedByLine) {
+    TempDir dir;
+    dir.file("a.jar", "a");
+    const std::string text = "[[files]]\n"
+                             "source = \"a.jar\"\n"
+                             "name = 'c:\\a.jar'\n"
+                             "[[files]]\n"
+                             "source = \"missing.jar\"\n"
+                             "[[files]]\n"
+                             "source = \"a.jar\"\n"
+                             "name = 'lib\\deep\\a.jar'\n"
+                             "[[files]]\n"
+                             "source = \"a.jar\"\n"
+                             "name = '..\\a.jar'\n"
+                             "[[files]]\n"
+                             "source = \"a.jar\"\n"
+                             "[[files]]\n"
+                             "source = \"a.jar\"\n"
+                             "name = \"A.JAR\"\n";
+    auto d = parseErrors(text, dir.path());
+    ASSERT_EQ(d.size(), 5u);
+    EXPECT_EQ(d[0].line, 3);
+    EXPECT_NE(d[0].message.find("drive"), std::string::npos) << d[0].message;
+    EXPECT_EQ(d[1].line, 5);
+    EXPECT_NE(d[1].message.find("missing.jar"), std::string::npos);
+    EXPECT_EQ(d[2].line, 8);
+    EXPECT_NE(d[2].message.find("one directory level"), std::string::npos);
+    EXPECT_EQ(d[3].line, 11);
+    EXPECT_NE(d[3].message.find(".."), std::string::npos);
+    EXPECT_EQ(d[4].line, 16);
+    EXPECT_NE(d[4].message.find("twice"), std::string::npos);
+}
+
+TEST(ProjectMessages, OverridesLanguagesAndDefaultTranslations) {
+    Project project = parseOk(R"(
+[messages]
+1016 = "Install Java {0} from example.com"
+error_caption = "MyApp"
+[messages.de]
+main_class_not_found = "Hauptklasse fehlt"
+[messages.de_CH]
+1010 = "Hauptklass fählt"
+[messages.es]
+1000 = "Error de MyApp"
+[service]
+description = "Runs MyApp"
+)");
+    const auto& messages = project.block.messages;
+    auto text = [&](int id) {
+        for (const auto& m : messages)
+            if (m.id == id) return m.text;
+        return std::u16string(u"<absent>");
+    };
+    EXPECT_EQ(text(1016), u"Install Java {0} from example.com");
+    EXPECT_EQ(text(1000), u"MyApp");
+    EXPECT_EQ(text(1010), u"Couldn't load main class.");
+    EXPECT_EQ(text(20017), u"Runs MyApp");
+
+    std::vector<std::string> codes;
+    for (const auto& s : project.block.sections) codes.push_back(s.code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"de", "es", "fr", "de_CH"}));
+    const LanguageSection& de = project.block.sections[0];
+    std::map<int, std::u16string> german;
+    for (const auto& m : de.messages) german[m.id] = m.text;
+    EXPECT_EQ(german[1010], u"Hauptklasse fehlt");
+    EXPECT_EQ(german[1011], u"Die main-Methode wurde nicht gefunden.");
+    // Rewritten English texts lose the default translations that no
+    // longer say the same.
+    EXPECT_EQ(german.count(1016), 0u);
+    EXPECT_EQ(german.count(1000), 0u);
+
+    // Through the launcher's reader: a Swiss user sees de_CH over de.
+    StringSink sink;
+    BlockWriteResult result;
+    std::string error;
+    ASSERT_TRUE(writeBlock(project.block, sink, &result, &error));
+    ASSERT_TRUE(parseWithLauncher(sink.bytes, "de_CH"));
+    EXPECT_EQ(launcherMessage(1010), L"Hauptklass f\u00e4hlt");
+    EXPECT_EQ(launcherMessage(1011), L"Die main-Methode wurde nicht gefunden.");
+    EXPECT_EQ(launcherMessage(1016), L"Install Java {0} from example.com");
+    ASSERT_TRUE(parseWithLauncher(sink.bytes, "fr_CA"));
+    EXPECT_EQ(launcherMessage(1011), L"M\u00e9thode main introuvable.");
+}
+
+TEST(ProjectMessages, DefaultTranslationsCanBeSwitchedOff) {
+    Project fromFile = parseOk("[build]\ndefault_translations = false\n");
+    EXPECT_TRUE(fromFile.block.sections.empty());
+    ProjectOptions options;
+    options.defaultTranslations = false;
+    Project fromOption = parseOk("[messages.de]\n1000 = \"Fehler!\"\n", ".", options);
+    ASSERT_EQ(fromOption.block.sections.size(), 1u);
+    EXPECT_EQ(fromOption.block.sections[0].messages.size(), 1u);
+    Project withDefaults = parseOk("");
+    EXPECT_EQ(withDefaults.block.sections.size(), 2u);
+}
+
+TEST(ProjectErrors, UnknownNamesGetSuggestions) {
+    expectError("[application]\nmain_clas = \"a.B\"\n", 2, "did you mean 'main_class'");
+    expectError("main_class = \"a.B\"\n", 1, "belongs in [application]");
+    expectError("\n[jvm]\nmin_version = \"1.8\"\nsearchh = []\n", 4, "did you mean 'search'");
+    expectError("[splash.line1]\ncolor = \"0,0,0\"\n", 2, "did you mean 'colour'");
+    expectError("[appliction]\n", 1, "did you mean 'application'");
+    expectError("[messages]\nno_jvm_fund = \"x\"\n", 2, "did you mean 'no_jvm_found'");
+    expectError("[messages]\n1999 = \"x\"\n", 2, "unknown message id 1999");
+    expectError("[[classpath]]\ntype = \"archive\"\npath = \"a.jar\"\nmandatroy = true\n", 4, "did you mean 'mandatory'");
+}
+
+TEST(ProjectErrors, WrongTypesAndValues) {
+    expectError("[application]\nsingle_instance = \"yes\"\n", 2, "true or false, not a string");
+    expectError("[application]\nexecutable_type = \"window\"\n", 2, "\"gui\"");
+    expectError("[application]\nexecutable_type = 12\n", 2, "between 0 and 9");
+    expectError("[application]\nfamily = \"x\"\n", 2, "\"v\"");
+    expectError("[application]\nmain_class = 5\n", 2, "must be a string");
+    expectError("[jvm]\nmin_version = \"eleven\"\n", 2, "not a version");
+    expectError("[jvm]\nmin_version = \"17\"\nmax_version = \"11\"\n", 3, "no runtime can match");
+    expectError("[jvm]\nsearch = [{ type = \"bundled\", var = \"X\" }]\n", 2, "take 'path'");
+    expectError("[jvm]\nsearch = [{ type = \"network\" }]\n", 2, "unknown type");
+    expectError("[[classpath]]\ntype = \"scan\"\npath = \"lib\"\n", 3, "take 'dir'");
+    expectError("[[classpath]]\npath = \"lib\"\n", 1, "needs 'type'");
+    expectError("classpath = [\"a0lib\"]\n", 1, "not a class path entry");
+    expectError("[splash.line1]\ncolour = \"300,0,0\"\n", 2, "0 to 255");
+    expectError("[splash.line1]\nx = 3000000000\n", 2, "between");
+    expectError("[application]\nnative_library_dirs = [\"a;b\"]\n", 2, "separates items");
+    expectError("[service]\ndependencies = [\"a,b\"]\n", 2, "separates items");
+    expectError("[application]\nvm_options = [\"it's \\\"x\\\"\"]\n", 2, "both a single and a double quote");
+    expectError("[redirect]\nstderr = \"\"\n", 2, "leave the setting out");
+    expectError("[application]\nmain_class = \"a\\nb\"\n", 2, "control character");
+    expectError("[application]\nservice_name = \"\xE4\xB8\xAD\"\n", 2, "U+4E2D");
+    expectError("[messages.DE]\n1000 = \"x\"\n", 1, "not a locale code");
+    expectError("[keys]\n\"abc\" = \"x\"\n", 2, "not a key number");
+    expectError("[keys]\n\"2003\" = \"x.jar\"\n", 2, "[[files]]");
+    expectError("[build]\narch = \"arm64\"\n", 2, "i686");
+    expectError("[service]\ndescription = \"a\"\n[messages]\nservice_description = \"b\"\n", 4, "line 2");
+    expectError("[messages]\n20017 = \"b\"\n[service]\ndescription = \"a\"\n", 4, "line 2");
+    expectError("application = 5\n", 1, "must be a table");
+    expectError("[application]\nmain_class = \"a.B\"\n[application]\n", 3, "not valid TOML");
+}
+
+TEST(ProjectErrors, LengthLimitsOfTheLauncher) {
+    std::string longClass(6000, 'a');
+    expectError("[application]\nmain_class = \"" + longClass + "\"\n", 2, "at most 5999");
+    expectError("[application]\nfamily = \"m\"\n[keys]\n\"2001\" = \"vv\"\n", 4, "at most 1");
+    std::string longArgs(2000, 'x');
+    expectError("\n\n[application]\narguments = \"" + longArgs + "\"\n", 4, "at most 1999");
+    parseOk("[application]\nmain_class = \"" + std::string(5999, 'a') + "\"\n");
+    std::string longMessage(6000, 'm');
+    expectError("[messages]\n1000 = \"" + longMessage + "\"\n", 2, "at most 5999");
+}
+
+TEST(ProjectErrors, AllProblemsAreReportedInFileOrder) {
+    auto d = parseErrors("[jvm]\nrequire_jdk = 1\n[application]\nsingle_instance = 1\nfoo = 2\n");
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_EQ(d[0].line, 2);
+    EXPECT_EQ(d[1].line, 4);
+    EXPECT_EQ(d[2].line, 5);
+    EXPECT_EQ(formatDiagnostic(d[0]).rfind("app.toml:2:", 0), 0u) << formatDiagnostic(d[0]);
+}
+
+TEST(ProjectFile, StarterProjectParsesAndMissingFilesAreReported) {
+    Project project = parseOk(starterProjectText());
+    auto config = configOf(project);
+    EXPECT_EQ(config[122], "com.example.Main");
+    EXPECT_EQ(config[121], "A1lib\\app.jar;S0lib");
+
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_FALSE(loadProjectFile("/nonexistent/project.toml", ProjectOptions(), &project, &diagnostics));
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_NE(diagnostics[0].message.find("cannot open"), std::string::npos);
+}
+
+}  // namespace

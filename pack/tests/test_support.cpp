@@ -1,0 +1,118 @@
+#include "pack/tests/test_support.h"
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "config/block.h"
+#include "config/store.h"
+
+namespace {
+
+void put16(std::string& b, size_t at, uint16_t v) {
+    b[at] = static_cast<char>(v & 0xFF);
+    b[at + 1] = static_cast<char>(v >> 8);
+}
+
+void put32(std::string& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+const char* gLocale = "en";
+const char* detectTestLocale() { return gLocale; }
+
+}  // namespace
+
+std::string makePe(const PeSpec& spec) {
+    const size_t h = 0x80;
+    const uint16_t optionalSize = spec.pe32plus ? 240 : 224;
+    size_t end = h + 24 + optionalSize + 40 * spec.sections.size();
+    for (const auto& s : spec.sections)
+        if (s.second > 0 && s.first + s.second > end) end = s.first + s.second;
+    std::string image(end, '\0');
+    image[0] = 'M', image[1] = 'Z';
+    put32(image, 0x3C, static_cast<uint32_t>(h));
+    image.replace(h, 4, std::string("PE\0\0", 4));
+    put16(image, h + 4, spec.pe32plus ? 0x8664 : 0x14C);
+    put16(image, h + 6, static_cast<uint16_t>(spec.sections.size()));
+    put16(image, h + 20, optionalSize);
+    size_t optional = h + 24;
+    put16(image, optional, spec.pe32plus ? 0x20B : 0x10B);
+    size_t countField = optional + (spec.pe32plus ? 108 : 92);
+    size_t directories = optional + (spec.pe32plus ? 112 : 96);
+    put32(image, countField, 16);
+    put32(image, directories + 4 * 8, spec.certOffset);
+    put32(image, directories + 4 * 8 + 4, spec.certSize);
+    size_t table = optional + optionalSize;
+    for (size_t i = 0; i < spec.sections.size(); ++i) {
+        size_t entry = table + 40 * i;
+        image.replace(entry, 5, ".sec" + std::to_string(i % 10));
+        put32(image, entry + 16, spec.sections[i].second);
+        put32(image, entry + 20, spec.sections[i].first);
+        for (uint32_t k = 0; k < spec.sections[i].second; ++k)
+            image[spec.sections[i].first + k] = static_cast<char>(0x40 + (i + k) % 50);
+    }
+    if (!spec.certificate.empty()) {
+        if (image.size() < spec.certOffset) image.resize(spec.certOffset, '\0');
+        image += spec.certificate;
+    }
+    return image + spec.overlay;
+}
+
+TempDir::TempDir() {
+    static std::mt19937_64 random(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    path_ = std::filesystem::temp_directory_path() / ("vtlpack-test-" + std::to_string(random() % 1000000000));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path TempDir::file(const std::string& name, const std::string& content) const {
+    std::filesystem::path p = path_ / std::filesystem::u8path(name);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return p;
+}
+
+std::string readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool parseWithLauncher(const std::string& block, const char* locale, uint64_t* fileAreaOffset) {
+    clearStores();
+    gLocale = locale;
+    MemoryByteSource source(block.data(), block.size());
+    BlockContents contents;
+    BlockError error = BlockError::None;
+    bool ok = parseBlock(source, detectTestLocale, &contents, &error);
+    if (fileAreaOffset) *fileAreaOffset = contents.fileAreaOffset;
+    return ok;
+}
+
+std::string launcherConfig(int key) { return getConfigCopy(key); }
+
+std::wstring launcherMessage(int id) {
+    static wchar_t buffer[6000];
+    getMessage(id, buffer, sizeof buffer / sizeof buffer[0]);
+    return buffer;
+}
+
+uint32_t le32(const std::string& b, size_t at) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+int64_t le64(const std::string& b, size_t at) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
+    return static_cast<int64_t>(v);
+}

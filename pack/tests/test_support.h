@@ -1,0 +1,48 @@
+// Helpers for the packing tool's tests: synthetic PE images, temporary
+// folders, and reading a block back through the launcher's own parser.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct PeSpec {
+    bool pe32plus = false;
+    // Raw data offset and size of each section table entry, in table order.
+    std::vector<std::pair<uint32_t, uint32_t>> sections = {{0x400, 0x200}, {0x600, 0x200}};
+    // Certificate directory entry; the table itself is appended when
+    // `certificate` is not empty (at certOffset, zero-padded up to it).
+    uint32_t certOffset = 0;
+    uint32_t certSize = 0;
+    std::string certificate;
+    std::string overlay;  // bytes appended after the sections (or certificate)
+};
+
+std::string makePe(const PeSpec& spec);
+
+// A fresh folder under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path file(const std::string& name, const std::string& content) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readBytes(const std::filesystem::path& path);
+
+// Runs the launcher's parseBlock over `block` with the locale `locale`,
+// filling the launcher's stores. Returns false when the parser refuses.
+bool parseWithLauncher(const std::string& block, const char* locale, uint64_t* fileAreaOffset = nullptr);
+
+// The launcher's view of one configuration key or message after parsing.
+std::string launcherConfig(int key);
+std::wstring launcherMessage(int id);
+
+uint32_t le32(const std::string& bytes, size_t at);
+int64_t le64(const std::string& bytes, size_t at);
