@@ -102,7 +102,10 @@ bool hostArguments(const JavaVMInitArgs& args, std::vector<std::string>& out, st
     }
     HostOptions host;
     std::string error;
-    if (!buildHostOptions(options, args.ignoreUnrecognized != JNI_FALSE, translateUtf8Path, nullptr, host, error)) {
+    // Path lists travel with a separator no path holds; the wrapper makes
+    // them Java lists (see vtl-hostjava).
+    if (!buildHostOptions(options, args.ignoreUnrecognized != JNI_FALSE, '\x1f', translateUtf8Path, nullptr, host,
+                          error)) {
         // Worded as the VM words it.
         std::string line = error + "\n";
         DWORD written = 0;

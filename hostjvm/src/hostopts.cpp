@@ -36,13 +36,11 @@ std::string propertyKey(const std::string& option) {
     return option.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
 }
 
-std::string translateOption(const std::string& option, PathTranslator translate, void* context) {
-    static const char* const kListOptions[] = {"-Djava.class.path=", "-Djava.library.path=",
-                                               "-Xbootclasspath/a:"};
-    for (const char* prefix : kListOptions) {
+std::string translateOption(const std::string& option, char separator, PathTranslator translate, void* context) {
+    for (const char* prefix : kPathListOptions) {
         if (startsWith(option, prefix)) {
             size_t n = std::strlen(prefix);
-            return option.substr(0, n) + translatePathList(option.substr(n), translate, context);
+            return option.substr(0, n) + translatePathList(option.substr(n), separator, translate, context);
         }
     }
     if (startsWith(option, "-javaagent:")) {
@@ -57,6 +55,8 @@ std::string translateOption(const std::string& option, PathTranslator translate,
 }
 
 }  // namespace
+
+const char* const kPathListOptions[3] = {"-Djava.class.path=", "-Djava.library.path=", "-Xbootclasspath/a:"};
 
 OptionKind classifyOption(const std::string& option) {
     if (option == "vfprintf" || option == "exit" || option == "abort") return OptionKind::hook;
@@ -83,7 +83,7 @@ OptionKind classifyOption(const std::string& option) {
     return OptionKind::unrecognized;
 }
 
-bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnrecognized,
+bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnrecognized, char listSeparator,
                       PathTranslator translate, void* context, HostOptions& out, std::string& error) {
     out = HostOptions();
     // The VM then ignores unknown -X and -XX options as JNI's
@@ -105,7 +105,7 @@ bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnreco
         case OptionKind::pass:
             break;
         }
-        out.vmArgs.push_back(translateOption(option, translate, context));
+        out.vmArgs.push_back(translateOption(option, listSeparator, translate, context));
         if (startsWith(option, "-D")) {
             std::string key = propertyKey(option);
             for (PropertyFixup& fix : out.fixups) {
@@ -120,7 +120,7 @@ bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnreco
     return true;
 }
 
-std::string translatePathList(const std::string& list, PathTranslator translate, void* context) {
+std::string translatePathList(const std::string& list, char separator, PathTranslator translate, void* context) {
     std::string out;
     size_t start = 0;
     while (true) {
@@ -128,7 +128,7 @@ std::string translatePathList(const std::string& list, PathTranslator translate,
         std::string element = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (!element.empty()) out += translatePath(element, translate, context);
         if (end == std::string::npos) break;
-        out += ':';
+        out += separator;
         start = end + 1;
     }
     return out;

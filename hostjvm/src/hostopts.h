@@ -35,14 +35,19 @@ OptionKind classifyOption(const std::string& option);
 
 // Builds the host arguments from the options (UTF-8). Paths in the class
 // path, the library path, -Xbootclasspath/a: and -javaagent: are
-// translated. An unrecognized option is dropped when ignoreUnrecognized is
-// set, as the VM would ignore it; otherwise the result is false and error
-// holds the VM's message.
-bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnrecognized,
+// translated; the elements of the three lists are joined with
+// listSeparator. An unrecognized option is dropped when ignoreUnrecognized
+// is set, as the VM would ignore it; otherwise the result is false and
+// error holds the VM's message.
+bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnrecognized, char listSeparator,
                       PathTranslator translate, void* context, HostOptions& out, std::string& error);
 
-// A Windows path list (';'-separated) as a Unix list (':'-separated).
-std::string translatePathList(const std::string& list, PathTranslator translate, void* context);
+// The options whose value is a path list.
+extern const char* const kPathListOptions[3];
+
+// A Windows path list (';'-separated) as a list of Unix paths joined with
+// separator (':' for Java).
+std::string translatePathList(const std::string& list, char separator, PathTranslator translate, void* context);
 
 // One path: the longest prefix that translates, with the rest appended
 // using '/'. Unchanged when no prefix translates.

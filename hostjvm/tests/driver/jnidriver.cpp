@@ -17,12 +17,14 @@
 //     thrownew CLASS MSG  ThrowNew, then the check
 //     env                 GetEnv/AttachCurrentThread here and on a second thread
 //     stub                a JNI function the bridge does not implement
+//     version JAVAEXE     JAVAEXE -version as the launcher runs it
 //     destroy             DestroyJavaVM
 //     sleep MS, exit N
 #include <windows.h>
 
 #include <jni.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -270,21 +272,70 @@ void checkEnv() {
     CloseHandle(thread);
 }
 
+// Runs "JAVAEXE -version" the way the launcher learns a runtime's version:
+// standard error into a temporary file, no standard input or output.
+void runVersion(const wchar_t* javaExe) {
+    wchar_t folder[MAX_PATH];
+    wchar_t file[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"ver", 0, file);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE err = CreateFileW(file, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The launcher runs the short form of the path, unquoted.
+    wchar_t shortPath[MAX_PATH];
+    DWORD shortLength = GetShortPathNameW(javaExe, shortPath, MAX_PATH);
+    std::wstring command = (shortLength > 0 && shortLength < MAX_PATH ? std::wstring(shortPath) : std::wstring(javaExe)) + L" -version";
+    say("version command %s", narrow(command.c_str()).c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &startup, &info)) {
+        say("version cannot start (error %lu)", GetLastError());
+        return;
+    }
+    DWORD wait = WaitForSingleObject(info.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    say("version exit %lu%s", code, wait == WAIT_TIMEOUT ? " (timed out)" : "");
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    CloseHandle(err);
+    FILE* in = _wfopen(file, L"r");
+    char line[200] = "";
+    if (in) {
+        if (!fgets(line, sizeof line, in)) line[0] = 0;
+        fclose(in);
+    }
+    size_t n = strlen(line);
+    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = 0;
+    say("version line %s", line);
+    DeleteFileW(file);
+}
+
+CreateJavaVm loadEntry(const wchar_t* path) {
+    HMODULE dll = LoadLibraryW(path);
+    if (!dll) {
+        say("cannot load %s (error %lu)", narrow(path).c_str(), GetLastError());
+        std::exit(2);
+    }
+    auto entry = reinterpret_cast<CreateJavaVm>(reinterpret_cast<void*>(GetProcAddress(dll, "JNI_CreateJavaVM")));
+    if (!entry) {
+        say("no JNI_CreateJavaVM export");
+        std::exit(2);
+    }
+    return entry;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         say("usage: jnidriver JVMDLL COMMAND...");
-        return 2;
-    }
-    HMODULE dll = LoadLibraryW(argv[1]);
-    if (!dll) {
-        say("cannot load %s (error %lu)", narrow(argv[1]).c_str(), GetLastError());
-        return 2;
-    }
-    auto entry = reinterpret_cast<CreateJavaVm>(reinterpret_cast<void*>(GetProcAddress(dll, "JNI_CreateJavaVM")));
-    if (!entry) {
-        say("no JNI_CreateJavaVM export");
         return 2;
     }
     std::vector<std::string> options;
@@ -304,7 +355,7 @@ int wmain(int argc, wchar_t** argv) {
         } else if (command == L"strict") {
             ignore = false;
         } else if (command == L"create" || command == L"again") {
-            jint rc = create(options, ignore, entry);
+            jint rc = create(options, ignore, loadEntry(argv[1]));
             say("%s %d", narrow(command.c_str()).c_str(), static_cast<int>(rc));
             if (command == L"create" && rc != JNI_OK) return 3;
         } else if (command == L"main") {
@@ -338,6 +389,9 @@ int wmain(int argc, wchar_t** argv) {
             say("GetFieldID returned");
         } else if (command == L"destroy") {
             say("destroy %d", static_cast<int>(vm->DestroyJavaVM()));
+        } else if (command == L"version") {
+            runVersion(arg(1));
+            i += 1;
         } else if (command == L"sleep") {
             Sleep(static_cast<DWORD>(_wtoi(arg(1))));
             i += 1;

@@ -57,9 +57,9 @@ TEST(HostPaths, UntranslatablePathsStayAsTheyWere) {
 
 TEST(HostPaths, ListsUseColonsAndKeepEmptyElements) {
     FakeDrive d = drive();
-    EXPECT_EQ("/c/app/lib/a.jar:/c/Program Files/x:", translatePathList("C:\\app\\lib\\a.jar;C:\\Program Files\\x;", fakeTranslate, &d));
-    EXPECT_EQ("/c/app::/c/app/lib", translatePathList("C:\\app;;C:\\app\\lib", fakeTranslate, &d));
-    EXPECT_EQ("", translatePathList("", fakeTranslate, &d));
+    EXPECT_EQ("/c/app/lib/a.jar:/c/Program Files/x:", translatePathList("C:\\app\\lib\\a.jar;C:\\Program Files\\x;", ':', fakeTranslate, &d));
+    EXPECT_EQ("/c/app::/c/app/lib", translatePathList("C:\\app;;C:\\app\\lib", ':', fakeTranslate, &d));
+    EXPECT_EQ("", translatePathList("", ':', fakeTranslate, &d));
 }
 
 TEST(HostOptionKinds, VmOptionsPassAndLauncherOptionsDoNot) {
@@ -82,7 +82,7 @@ TEST(HostOptions, IgnoringUnrecognizedDropsThemAndTellsTheVm) {
     FakeDrive d = drive();
     HostOptions out;
     std::string error;
-    ASSERT_TRUE(buildHostOptions({"-Xrs", "-version", "-Dk=v", "exit", "main.Class"}, true, fakeTranslate, &d, out, error));
+    ASSERT_TRUE(buildHostOptions({"-Xrs", "-version", "-Dk=v", "exit", "main.Class"}, true, ':', fakeTranslate, &d, out, error));
     std::vector<std::string> expected = {"-XX:+IgnoreUnrecognizedVMOptions", "-Djava.class.path=", "-Xrs", "-Dk=v"};
     EXPECT_EQ(expected, out.vmArgs);
 }
@@ -91,9 +91,9 @@ TEST(HostOptions, StrictCreationRefusesAnUnrecognizedOption) {
     FakeDrive d = drive();
     HostOptions out;
     std::string error;
-    EXPECT_FALSE(buildHostOptions({"-Xrs", "-cp"}, false, fakeTranslate, &d, out, error));
+    EXPECT_FALSE(buildHostOptions({"-Xrs", "-cp"}, false, ':', fakeTranslate, &d, out, error));
     EXPECT_EQ("Unrecognized option: -cp", error);
-    ASSERT_TRUE(buildHostOptions({"-Xrs", "vfprintf"}, false, fakeTranslate, &d, out, error));
+    ASSERT_TRUE(buildHostOptions({"-Xrs", "vfprintf"}, false, ':', fakeTranslate, &d, out, error));
     std::vector<std::string> expected = {"-Djava.class.path=", "-Xrs"};
     EXPECT_EQ(expected, out.vmArgs);
 }
@@ -108,7 +108,7 @@ TEST(HostOptions, PathOptionsAreTranslatedAndOthersKeptByteForByte) {
                                   "-javaagent:C:\\app\\lib\\a.jar=opt=C:\\app",
                                   "-Dmorlin.tempDir=C:\\app\\tmp",
                                   "-Dtext=Gr\xc3\xbc\xc3\x9f" "e"},
-                                 true, fakeTranslate, &d, out, error));
+                                 true, ':', fakeTranslate, &d, out, error));
     ASSERT_EQ(8u, out.vmArgs.size());
     EXPECT_EQ("-Djava.class.path=/c/app/lib/a.jar:/c/app/lib/b.jar", out.vmArgs[2]);
     EXPECT_EQ("-Djava.library.path=/c/app:/c/gone", out.vmArgs[3]);
@@ -118,12 +118,22 @@ TEST(HostOptions, PathOptionsAreTranslatedAndOthersKeptByteForByte) {
     EXPECT_EQ("-Dtext=Gr\xc3\xbc\xc3\x9f" "e", out.vmArgs[7]);
 }
 
+TEST(HostOptions, ListsCanTravelWithAnotherSeparator) {
+    FakeDrive d = drive();
+    HostOptions out;
+    std::string error;
+    ASSERT_TRUE(buildHostOptions({"-Djava.class.path=C:\\app;C:\\app\\lib", "-Dother=a;b"}, true, '\x1f',
+                                 fakeTranslate, &d, out, error));
+    EXPECT_EQ("-Djava.class.path=/c/app\x1f/c/app/lib", out.vmArgs[2]);
+    EXPECT_EQ("-Dother=a;b", out.vmArgs[3]);
+}
+
 TEST(HostOptions, LauncherPropertiesAreRestoredOrCleared) {
     FakeDrive d = drive();
     HostOptions out;
     std::string error;
     ASSERT_TRUE(buildHostOptions({"-Dsun.java.command=C:\\app\\app.exe", "-Dsun.java.command.extra=1"}, true,
-                                 fakeTranslate, &d, out, error));
+                                 ':', fakeTranslate, &d, out, error));
     ASSERT_EQ(2u, out.fixups.size());
     EXPECT_EQ("sun.java.command", out.fixups[0].key);
     EXPECT_TRUE(out.fixups[0].present);

@@ -1,0 +1,108 @@
+"""Runs the stand-in runtime's programs under wine64: the JNI driver that
+loads jvm.dll as the launcher does, and the home's java.exe."""
+import os
+import subprocess
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
+HOSTJVM = BUILD64 / "hostjvm"
+HOME = HOSTJVM / "home"
+DRIVER = HOSTJVM / "tests" / "jnidriver.exe"
+TESTAPP = HOSTJVM / "tests" / "testapp.jar"
+WINE64 = "/usr/lib/wine/wine64"
+PREFIX = Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wineprefix"))
+
+
+def winpath(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env["WINEPREFIX"] = str(PREFIX)
+    env["WINEDEBUG"] = "-all"
+    env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
+    if extra:
+        env.update(extra)
+    return env
+
+
+def start_wineserver():
+    subprocess.run(["bash", "-c", f"source '{ROOT}/scripts/wine-env.sh' && wine_start"],
+                   env=wine_env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+
+
+def normalise(data):
+    return data.decode("utf-8", errors="replace").replace("\r\n", "\n")
+
+
+class Run:
+    def __init__(self, rc, out, err, seconds):
+        self.rc = rc
+        self.out = out
+        self.err = err
+        self.seconds = seconds
+        self.lines = out.splitlines()
+
+    def __repr__(self):
+        return f"Run(rc={self.rc}, {self.seconds:.2f}s, out={self.out!r}, err={self.err!r})"
+
+    def index(self, line):
+        """Position of the first stdout line equal to line; fails with the whole run."""
+        assert line in self.lines, f"{line!r} missing from {self!r}"
+        return self.lines.index(line)
+
+
+def driver_command(*commands, options=(), classpath=True):
+    cmd = [WINE64, str(DRIVER), winpath(HOME / "bin" / "server" / "jvm.dll")]
+    if classpath:
+        cmd += ["opt", "-Djava.class.path=" + winpath(TESTAPP)]
+    for option in options:
+        cmd += ["opt", option]
+    return cmd + [str(c) for c in commands]
+
+
+def run_driver(*commands, options=(), stdin=b"", timeout=90, env=None):
+    """Runs the driver with the test classes on the class path and the
+    given VM options; stdin is what a parent writes into its pipe."""
+    started = time.monotonic()
+    proc = subprocess.run(driver_command(*commands, options=options), input=stdin,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(env), timeout=timeout)
+    return Run(proc.returncode, normalise(proc.stdout), normalise(proc.stderr), time.monotonic() - started)
+
+
+def popen_driver(*commands, options=(), **kwargs):
+    return subprocess.Popen(driver_command(*commands, options=options), env=wine_env(), **kwargs)
+
+
+def run_java_exe(*args, timeout=90):
+    proc = subprocess.run([WINE64, str(HOME / "bin" / "java.exe"), *args], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=wine_env(), timeout=timeout)
+    return Run(proc.returncode, normalise(proc.stdout), normalise(proc.stderr), 0)
+
+
+def host_processes(marker):
+    """Process ids of host java processes whose command line holds marker."""
+    found = []
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            cmdline = (entry / "cmdline").read_bytes()
+        except OSError:
+            continue
+        if marker.encode() in cmdline and b"com.vantrel.hostjvm.BridgeServer" in cmdline:
+            found.append(int(entry.name))
+    return found
+
+
+def wait_until(predicate, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.1)
+    return predicate()
