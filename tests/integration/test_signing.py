@@ -1,0 +1,79 @@
+"""Code signing: a signed launcher still finds its block, and the packing
+tool refuses (or cleanly strips) a stub that is already signed."""
+import shutil
+import subprocess
+
+import pytest
+
+from conftest import BUILD64, BUILDNATIVE
+
+USAGE = "Usage: app.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
+
+PROJECT = """
+[application]
+main_class = "com.example.Main"
+service_name = "SignedApp"
+"""
+
+
+@pytest.fixture(scope="module")
+def certificate(tmp_path_factory):
+    d = tmp_path_factory.mktemp("cert")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Vantrel Test Signing", "-keyout", str(d / "key.pem"),
+                    "-out", str(d / "cert.pem")], check=True, capture_output=True)
+    return d / "cert.pem", d / "key.pem"
+
+
+def sign(certificate, source, target):
+    cert, key = certificate
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-n", "Vantrel test",
+                    "-in", str(source), "-out", str(target)], check=True, capture_output=True)
+
+
+def vtlpack():
+    tool = BUILDNATIVE / "pack" / "vtlpack"
+    if not tool.exists():
+        pytest.fail(f"no packing tool at {tool}")
+    return tool
+
+
+def test_signed_launcher_still_reads_its_block(wine, make_launcher, certificate, tmp_path):
+    exe = make_launcher({101: "svc"})
+    signed = tmp_path / "signed" / "app.exe"
+    signed.parent.mkdir()
+    sign(certificate, exe, signed)
+    assert signed.stat().st_size > exe.stat().st_size
+    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(certificate[0]), "-in", str(signed)],
+                            capture_output=True, text=True)
+    assert verify.returncode == 0, verify.stdout + verify.stderr
+    r = wine.run(signed, "/help")
+    assert (r.rc, r.out) == (0, USAGE)
+
+
+def test_packing_tool_refuses_a_signed_stub_and_can_strip_it(wine, certificate, tmp_path):
+    stub = tmp_path / "stub.exe"
+    signed_stub = tmp_path / "signed-stub.exe"
+    shutil.copy(BUILD64 / "vtlstub.exe", stub)
+    sign(certificate, stub, signed_stub)
+    project = tmp_path / "app.toml"
+    project.write_text(PROJECT)
+    out = tmp_path / "out" / "app.exe"
+    out.parent.mkdir()
+
+    refused = subprocess.run([str(vtlpack()), "build", str(project), "-o", str(out), "--stub", str(signed_stub)],
+                             capture_output=True, text=True)
+    assert refused.returncode != 0
+    assert "sign" in refused.stderr.lower()
+    assert not out.exists()
+
+    stripped = subprocess.run([str(vtlpack()), "build", str(project), "-o", str(out), "--stub", str(signed_stub),
+                               "--strip-signature"], capture_output=True, text=True)
+    assert stripped.returncode == 0, stripped.stderr
+    r = wine.run(out, "/help")
+    assert (r.rc, r.out) == (0, USAGE)
+    # The packed result can be signed again and still works.
+    resigned = tmp_path / "resigned" / "app.exe"
+    resigned.parent.mkdir()
+    sign(certificate, out, resigned)
+    assert wine.run(resigned, "/help").out == USAGE
