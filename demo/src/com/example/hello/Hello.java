@@ -3,7 +3,8 @@ package com.example.hello;
 /**
  * The demo application. In the foreground it greets, shows its arguments and
  * what the launcher told it, and exits with the code given by "--exit N".
- * As a service it writes a heartbeat file until the service is stopped.
+ * As a service (or with "--heartbeat FILE") it writes a heartbeat file, in its
+ * working directory unless a file is named, until the process is ended.
  */
 public final class Hello {
     private Hello() {
@@ -25,6 +26,9 @@ public final class Hello {
             } else if ("--heartbeat".equals(args[i])) {
                 heartbeat = args[i + 1];
             }
+        }
+        if (heartbeat == null && service) {
+            heartbeat = "heartbeat.log";
         }
         if (heartbeat != null) {
             runHeartbeat(heartbeat);

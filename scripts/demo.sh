@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The main job: sets up, builds, packs the demo application with vtlpack and
+# runs it under Wine with a real Java runtime: first in the foreground, then
+# as a Windows service (install, start, status, stop, uninstall).
+set -uo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$ROOT"
+
+bash scripts/build.sh || exit 1
+source scripts/wine-env.sh
+wine_start
+
+DEMO=$ROOT/build/demo
+APP=$DEMO/app
+SERVICE=VantrelHello
+keepalive_pid=""
+cleanup() {
+  if [ -n "$keepalive_pid" ]; then
+    "$WINE64" "$APP/Hello.exe" /uninstall >/dev/null 2>&1
+    kill "$keepalive_pid" 2>/dev/null
+  fi
+  wine_stop
+}
+trap cleanup EXIT
+
+step() { printf '\n== %s\n' "$*"; }
+run() {
+  printf '$ %s\n' "$*"
+  "$WINE64" "$@" 2>&1 | tr -d '\r'
+  local rc=${PIPESTATUS[0]}
+  printf '(exit code %d)\n' "$rc"
+  return 0
+}
+
+step "Packing the demo application"
+rm -rf "$DEMO"
+mkdir -p "$DEMO/classes" "$APP/lib" "$APP/.vantrel"
+javac --release 8 -d "$DEMO/classes" demo/src/com/example/hello/Hello.java
+jar cf "$APP/lib/hello.jar" -C "$DEMO/classes" .
+cp dist/runtime/vtlruntime.jar "$APP/.vantrel/"
+cp dist/runtime/x86_64/vtlinst.dll "$APP/.vantrel/"
+# The stand-in runtime home: a Windows jvm.dll that runs this machine's JDK.
+cp -r build/win64/hostjvm/home "$APP/jre"
+dist/vtlpack build demo/hello.toml -o "$APP/Hello.exe"
+(cd "$APP" && find . -path ./jre -prune -o -type f -print | sort | sed 's/^/   /')
+
+step "Running it in the foreground"
+cd "$APP"
+run Hello.exe /run "first argument" second
+
+step "Running it as a Windows service"
+"$WINE64" "$ROOT/build/win64/tests/keepalive.exe" 600 >/dev/null 2>&1 &
+keepalive_pid=$!
+rm -f heartbeat.log
+run Hello.exe /install
+run Hello.exe /start
+sleep 4
+run Hello.exe /status
+echo "heartbeat.log so far:"
+sed 's/^/   /' heartbeat.log 2>/dev/null || echo "   (none)"
+run Hello.exe /stop
+run Hello.exe /status
+echo "heartbeat.log after the stop:"
+tail -n 2 heartbeat.log 2>/dev/null | sed 's/^/   /'
+run Hello.exe /uninstall
