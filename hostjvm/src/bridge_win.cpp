@@ -46,6 +46,7 @@ DWORD WINAPI monitorHost(void*) {
     VmRecord& r = vm();
     int status = 0;
     StatusOutcome outcome = readExitStatus(r.link, INFINITE, status);
+    traceStep("host JVM ended (%s, status %d)", outcome == StatusOutcome::exited ? "exited" : "lost", status);
     r.endStatus = status;
     InterlockedExchange(&r.endKind, static_cast<LONG>(outcome == StatusOutcome::exited ? HostEnd::exited : HostEnd::lost));
     bool awaited = outcome == StatusOutcome::exited && status == 0 && r.destroying;
@@ -238,6 +239,7 @@ jint createVm(const JavaVMInitArgs& args) {
     }
     CloseHandle(monitor);
     sendFixups(fixups);
+    traceStep("VM created");
     return JNI_OK;
 }
 
@@ -249,6 +251,7 @@ jint destroyVm() {
     w.u8(kOpDestroy);
     Reply reply;
     transact("DestroyJavaVM", w, reply);
+    traceStep("DestroyJavaVM: waiting for the host JVM to end");
     // The host VM now waits for its non-daemon threads and exits; the
     // monitor tells when. An end with another status ends this process.
     WaitForSingleObject(r.hostEnded, INFINITE);
@@ -260,5 +263,6 @@ jint destroyVm() {
     finishOutput(r.link, kOutputTimeoutMs);
     closeLink(r.link);
     r.state = VmState::destroyed;
+    traceStep("DestroyJavaVM done");
     return JNI_OK;
 }

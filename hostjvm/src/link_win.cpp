@@ -320,6 +320,7 @@ void acceptOne(HostLink& link, const HostStart& start) {
         taken = true;
     }
     // A stranger, or a role twice: not ours.
+    traceStep("connection %s: %s", role.c_str(), taken ? "taken" : "refused");
     if (!taken) closesocket(s);
 }
 
@@ -339,7 +340,9 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus) 
         reportProblem("cannot listen on 127.0.0.1 (error %d)", WSAGetLastError());
         return StartOutcome::failed;
     }
+    traceStep("listening on port %d", link.port);
     if (!spawnWrapper(start.wrapperPath, link.port, link.token)) return StartOutcome::failed;
+    traceStep("wrapper started");
 
     ULONGLONG deadline = now() + start.timeoutMs;
     while (!allConnected(link, start.withControl)) {
@@ -361,6 +364,7 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus) 
         } else if (link.status != INVALID_SOCKET && FD_ISSET(link.status, &set)) {
             // java ended (or the wrapper failed) before everything was up.
             StatusOutcome outcome = readStatusLine(link.status, kHeaderTimeoutMs, exitStatus);
+            traceStep("java ended while starting (status %d)", exitStatus);
             if (outcome == StatusOutcome::exited) return StartOutcome::hostEnded;
             reportProblem("the host java wrapper ended without reporting a status");
             return StartOutcome::failed;
@@ -394,6 +398,7 @@ void finishOutput(HostLink& link, DWORD timeoutMs) {
     if (link.err.thread) threads[count++] = link.err.thread;
     if (count) WaitForMultipleObjects(count, threads, TRUE, timeoutMs);
     drainOutputNow(link);
+    traceStep("output finished");
 }
 
 StatusOutcome readExitStatus(HostLink& link, DWORD timeoutMs, int& status) {
@@ -425,6 +430,7 @@ void closeSocket(SOCKET& s) {
 }  // namespace
 
 void closeLink(HostLink& link) {
+    traceStep("closing the connections");
     closeSocket(link.listener);
     closeSocket(link.control);
     closeSocket(link.status);
@@ -475,6 +481,26 @@ void reportProblem(const char* format, ...) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD written = 0;
     if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, text, static_cast<DWORD>(textLength(text, sizeof text)), &written, nullptr);
+}
+
+void traceStep(const char* format, ...) {
+    static const bool on = [] {
+        char value[8];
+        DWORD n = GetEnvironmentVariableA("VTL_HOSTJVM_TRACE", value, sizeof value);
+        return n == 1 && value[0] == '1';
+    }();
+    if (!on) return;
+    static const ULONGLONG start = now();
+    char text[2000];
+    formatText(text, sizeof text, "hostjvm trace %5llu ms: ", static_cast<unsigned long long>(now() - start));
+    size_t used = textLength(text, sizeof text);
+    va_list args;
+    va_start(args, format);
+    vformatText(text + used, sizeof text - used, format, args);
+    va_end(args);
+    appendText(text, sizeof text, "\n");
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(textLength(text, sizeof text)), &written, nullptr);
 }
 
 std::string toUtf8(const std::wstring& text) {

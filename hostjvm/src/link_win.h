@@ -79,6 +79,10 @@ bool receiveAll(SOCKET s, void* data, size_t size);
 // Writes "hostjvm: <text>" and a line end to this process's standard error.
 void reportProblem(const char* format, ...);
 
+// With VTL_HOSTJVM_TRACE=1 in the environment, writes each step with the
+// milliseconds since the first one to standard error; otherwise nothing.
+void traceStep(const char* format, ...);
+
 // UTF-8 and UTF-16 conversions.
 std::string toUtf8(const std::wstring& text);
 std::wstring fromUtf8(const std::string& text);
