@@ -1,5 +1,82 @@
+// Gathers the expansion values from the process and hands them to the
+// portable core.
+#include <windows.h>
+
+#include "core/bounded.h"
+#include "core/state.h"
+#include "files/paths.h"
+#include "files/temp.h"
+#include "jvm/loading.h"
 #include "launch/expand.h"
 
-// Placeholder until variable expansion lands: texts stay unchanged.
-bool expandVariables(char*, size_t) { return true; }
-bool expandVariablesW(wchar_t*, size_t, bool) { return true; }
+namespace {
+
+std::wstring widened(const char* text) {
+    std::wstring wide;
+    for (const char* p = text; *p; ++p) wide += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    return wide;
+}
+
+template <typename Ch>
+void readBlock(const Ch* block, std::vector<std::basic_string<Ch>>& entries) {
+    if (!block) return;
+    for (const Ch* p = block; *p;) {
+        std::basic_string<Ch> entry(p);
+        p += entry.size() + 1;
+        entries.push_back(entry);
+    }
+}
+
+void readNarrowEnvironment(std::vector<std::string>& entries) {
+    // With UNICODE defined the plain name means the wide function; the
+    // narrow block is the one exported under the plain name.
+#pragma push_macro("GetEnvironmentStrings")
+#undef GetEnvironmentStrings
+    LPCH block = GetEnvironmentStrings();
+#pragma pop_macro("GetEnvironmentStrings")
+    readBlock<char>(block, entries);
+    if (block) FreeEnvironmentStringsA(block);
+}
+
+void readWideEnvironment(std::vector<std::wstring>& entries) {
+    LPWCH block = GetEnvironmentStringsW();
+    readBlock<wchar_t>(block, entries);
+    if (block) FreeEnvironmentStringsW(block);
+}
+
+}  // namespace
+
+bool expandVariables(char* text, size_t cap) {
+    ExpansionValuesA values;
+    char directory[kPathCapacity];
+    resolveRelativePath(directory, kPathCapacity, "", nullptr);
+    values.launcherDirectory = directory;
+    values.tempDirectory = tempDirectory;
+    values.jvmHome = selectedJvmHome;
+    // A missing temporary base is fatal here even when row 21 is unused.
+    char base[kPathCapacity];
+    getTempBase(base, kPathCapacity);
+    values.tempBase = base;
+    readNarrowEnvironment(values.environment);
+    return expandWithValues(text, cap, values);
+}
+
+bool expandVariablesW(wchar_t* text, size_t cap, bool ansiPaths) {
+    ExpansionValues values;
+    wchar_t directory[kPathCapacity];
+    resolveRelativePathW(directory, kPathCapacity, L"", nullptr, ansiPaths);
+    values.launcherDirectory = directory;
+    values.tempDirectory = widened(tempDirectory);
+    values.jvmHome = widened(selectedJvmHome);
+    if (ansiPaths) {
+        char base[kPathCapacity];
+        getTempBase(base, kPathCapacity);
+        values.tempBase = widened(base);
+    } else {
+        wchar_t base[kPathCapacity];
+        getTempBaseW(base, kPathCapacity, true);
+        values.tempBase = base;
+    }
+    readWideEnvironment(values.environment);
+    return expandWithValuesW(text, cap, values);
+}

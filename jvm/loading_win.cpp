@@ -1,0 +1,124 @@
+// Loading jvm.dll for an accepted java executable, with the runtime's bin
+// directory appended to PATH, and the record of the chosen runtime.
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "config/keys.h"
+#include "config/store.h"
+#include "core/bounded.h"
+#include "core/log.h"
+#include "files/paths.h"
+#include "jvm/loading.h"
+#include "jvm/runtimepaths.h"
+
+char selectedJvmHome[kPathCapacity];
+const char* selectedJvmVersion = nullptr;
+CreateJavaVMFunction createJavaVMEntry = nullptr;
+
+namespace {
+
+const char* const vmTypeOrder[] = {"hotspot", "client", "server", "classic", "jrockit"};
+
+constexpr size_t kPathValueCapacity = 2 * kLongCapacity;
+
+// Sets PATH for Windows and for the C runtime's own table (getenv), with
+// a trace line either way. A null value removes the variable.
+void setPath(const char* value) {
+    const char* shown = value ? value : "";
+    if (SetEnvironmentVariableA("PATH", value))
+        logLine(L"Setting PATH %S", shown);
+    else
+        logLine(L"Setting PATH %S failed with error %d", shown, static_cast<int>(GetLastError()));
+    static char assignment[kPathValueCapacity + 6];
+    formatText(assignment, sizeof assignment, "PATH=%s", shown);
+    _putenv(assignment);
+}
+
+// The PATH in force before a bin directory is appended, so it can be put
+// back exactly after a total failure.
+struct SavedPath {
+    bool present = false;
+    bool usable = false;
+    char value[kPathValueCapacity];
+};
+
+void readPath(SavedPath& saved) {
+    saved.value[0] = 0;
+    SetLastError(ERROR_SUCCESS);
+    DWORD n = GetEnvironmentVariableA("PATH", saved.value, static_cast<DWORD>(kLongCapacity));
+    saved.present = n > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+    saved.usable = n < kLongCapacity;
+    if (!saved.usable) {
+        // Cutting PATH would lose entries for the runtime and everything it
+        // starts, and could not be undone: leave it as it is.
+        saved.value[0] = 0;
+        logError(L"PATH is too long (%d characters); the runtime's bin directory is not added",
+                 static_cast<int>(n));
+    }
+}
+
+}  // namespace
+
+HMODULE tryJvmDll(const char* binDirectory, const char* vmType) {
+    char dll[kPathCapacity];
+    if (!formatText(dll, kPathCapacity, "%s\\%s\\jvm.dll", binDirectory, vmType)) {
+        // A cut path could name another library: never load it.
+        logError(L"jvm.dll path too long in %S", binDirectory);
+        return nullptr;
+    }
+    bool exists = pathExists(dll);
+    logLine(L"Trying %S (exists %d)", dll, exists ? 1 : 0);
+    HMODULE module = LoadLibraryA(dll);
+    if (exists && !module) logLine(L"Failed with error code %d", static_cast<int>(GetLastError()));
+    return module;
+}
+
+HMODULE loadJvmFromBinDir(const char* javaExe) {
+    char binDirectory[kBinDirectoryCapacity];
+    if (!binDirectoryOf(javaExe, binDirectory, sizeof binDirectory)) {
+        logError(L"no bin directory for %S", javaExe);
+        return nullptr;
+    }
+    static SavedPath saved;
+    readPath(saved);
+    if (saved.usable) {
+        char extended[kPathValueCapacity];
+        formatText(extended, sizeof extended, "%s;%s", saved.value, binDirectory);
+        setPath(extended);
+    }
+
+    char vmType[kVmTypeCapacity];
+    getConfigString(key::PreferredVmType, vmType, sizeof vmType);
+    HMODULE module = nullptr;
+    if (vmType[0]) module = tryJvmDll(binDirectory, vmType);
+    for (const char* type : vmTypeOrder) {
+        if (module) break;
+        module = tryJvmDll(binDirectory, type);
+    }
+    if (!module && saved.usable) setPath(saved.present ? saved.value : nullptr);
+    return module;
+}
+
+HMODULE loadJvmFromJavaExe(const char* javaExe) {
+    logLine(L"Trying to load JVM-DLL from %S", javaExe);
+    HMODULE module = loadJvmFromBinDir(javaExe);
+    if (module) return module;
+    char alternative[kPathCapacity];
+    if (!alternativeJavaExe(javaExe, alternative, kPathCapacity)) return nullptr;
+    return loadJvmFromBinDir(alternative);
+}
+
+bool resolveCreateJavaVM(HMODULE module) {
+    if (!module) return false;
+    FARPROC entry = GetProcAddress(module, "JNI_CreateJavaVM");
+    if (!entry) return false;
+    createJavaVMEntry = reinterpret_cast<CreateJavaVMFunction>(reinterpret_cast<void*>(entry));
+    return true;
+}
+
+void recordSelectedJvm(const char* javaExe, const char* version) {
+    if (!jvmHomeOf(javaExe, selectedJvmHome, kPathCapacity)) logError(L"no runtime home for %S", javaExe);
+    selectedJvmVersion = _strdup(version ? version : "");
+}
