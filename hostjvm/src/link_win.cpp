@@ -8,12 +8,12 @@
 #include <cstring>
 
 #include "core/bounded.h"
+#include "hostjvm/src/relay_win.h"
 
 namespace {
 
 constexpr DWORD kHeaderTimeoutMs = 5000;
 constexpr size_t kMaxHeader = 64;
-constexpr size_t kMaxHeld = 1u << 20;
 constexpr char kTokenVariable[] = "VTL_HOSTJVM_TOKEN";
 
 ULONGLONG now() { return GetTickCount64(); }
@@ -22,21 +22,6 @@ DWORD remaining(ULONGLONG deadline) {
     ULONGLONG t = now();
     return t >= deadline ? 0 : static_cast<DWORD>(deadline - t);
 }
-
-// 1 when a read would not block (data or end of stream), 0 when the time
-// ran out, -1 when the socket is unusable.
-int pollReadable(SOCKET s, DWORD timeoutMs) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval tv;
-    tv.tv_sec = static_cast<long>(timeoutMs / 1000);
-    tv.tv_usec = static_cast<long>((timeoutMs % 1000) * 1000);
-    int n = select(0, &set, nullptr, nullptr, timeoutMs == INFINITE ? nullptr : &tv);
-    return n > 0 ? 1 : n == 0 ? 0 : -1;
-}
-
-bool waitReadable(SOCKET s, DWORD timeoutMs) { return pollReadable(s, timeoutMs) == 1; }
 
 bool startWinsock() {
     static bool started = false;
@@ -172,123 +157,6 @@ bool sendArguments(SOCKET s, const HostStart& start, int port) {
     return sendAll(s, message.data(), message.size());
 }
 
-bool writeToHandle(HANDLE h, const char* data, size_t size) {
-    while (size > 0) {
-        DWORD written = 0;
-        DWORD chunk = size > 65536 ? 65536 : static_cast<DWORD>(size);
-        if (!WriteFile(h, data, chunk, &written, nullptr) || written == 0) return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
-void relayBytes(OutputRelay& relay, const char* data, size_t size) {
-    if (relay.target && !relay.targetBroken && !writeToHandle(relay.target, data, size)) {
-        // The reader went away; keep draining so java never blocks.
-        relay.targetBroken = true;
-    }
-}
-
-// Relays whatever can be read without blocking. Holding the lock while
-// doing so keeps the order of bytes when the main thread drains too.
-void relayAvailable(OutputRelay& relay) {
-    EnterCriticalSection(&relay.lock);
-    char buffer[16384];
-    while (!relay.atEnd && waitReadable(relay.socket, 0)) {
-        int n = recv(relay.socket, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            InterlockedExchange(&relay.atEnd, 1);
-            break;
-        }
-        if (!relay.holding) {
-            relayBytes(relay, buffer, static_cast<size_t>(n));
-            continue;
-        }
-        relay.held.append(buffer, static_cast<size_t>(n));
-        if (relay.held.size() >= kMaxHeld) {
-            // Too much for a start-up failure message: give it all out.
-            relayBytes(relay, relay.held.data(), relay.held.size());
-            relay.held.clear();
-            relay.holding = false;
-        }
-    }
-    LeaveCriticalSection(&relay.lock);
-}
-
-// The java launcher's own words after a failed start.
-const char* const kLauncherStartLines[] = {
-    "Error: Could not create the Java Virtual Machine.",
-    "Error: A fatal exception has occurred. Program will exit.",
-};
-
-std::string withoutLauncherLines(const std::string& text) {
-    std::string out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        size_t next = end == std::string::npos ? text.size() : end + 1;
-        std::string line = text.substr(start, (end == std::string::npos ? text.size() : end) - start);
-        bool launcherLine = false;
-        for (const char* own : kLauncherStartLines) launcherLine = launcherLine || line == own;
-        if (!launcherLine) out.append(text, start, next - start);
-        start = next;
-    }
-    return out;
-}
-
-DWORD WINAPI outputRelayThread(void* parameter) {
-    OutputRelay& relay = *static_cast<OutputRelay*>(parameter);
-    while (!relay.atEnd) {
-        if (pollReadable(relay.socket, INFINITE) < 0) {
-            InterlockedExchange(&relay.atEnd, 1);
-            break;
-        }
-        relayAvailable(relay);
-    }
-    return 0;
-}
-
-struct InputRelayStart {
-    SOCKET socket;
-    HANDLE source;
-};
-
-// Copies this process's standard input to java's until end of file, then
-// closes the sending side so that java sees its end too.
-DWORD WINAPI inputRelayThread(void* parameter) {
-    InputRelayStart start = *static_cast<InputRelayStart*>(parameter);
-    delete static_cast<InputRelayStart*>(parameter);
-    char buffer[4096];
-    DWORD n = 0;
-    while (start.source && ReadFile(start.source, buffer, sizeof buffer, &n, nullptr) && n > 0) {
-        if (!sendAll(start.socket, buffer, n)) break;
-    }
-    shutdown(start.socket, SD_SEND);
-    return 0;
-}
-
-HANDLE standardHandle(DWORD which) {
-    HANDLE h = GetStdHandle(which);
-    return h == INVALID_HANDLE_VALUE ? nullptr : h;
-}
-
-bool startOutputRelay(OutputRelay& relay, SOCKET s, DWORD which) {
-    relay.socket = s;
-    relay.target = standardHandle(which);
-    InitializeCriticalSection(&relay.lock);
-    relay.thread = CreateThread(nullptr, 0, outputRelayThread, &relay, 0, nullptr);
-    return relay.thread != nullptr;
-}
-
-bool startInputRelay(HostLink& link, SOCKET s) {
-    link.input = s;
-    auto* start = new InputRelayStart{s, standardHandle(STD_INPUT_HANDLE)};
-    link.inputThread = CreateThread(nullptr, 0, inputRelayThread, start, 0, nullptr);
-    if (!link.inputThread) delete start;
-    return link.inputThread != nullptr;
-}
-
 bool allConnected(const HostLink& link, bool withControl) {
     return link.status != INVALID_SOCKET && link.input != INVALID_SOCKET && link.out.socket != INVALID_SOCKET &&
            link.err.socket != INVALID_SOCKET && (!withControl || link.control != INVALID_SOCKET);
@@ -373,54 +241,12 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus) 
     return StartOutcome::ready;
 }
 
-void drainOutputNow(HostLink& link) {
-    if (link.out.thread) relayAvailable(link.out);
-    if (link.err.thread) relayAvailable(link.err);
-}
-
-void releaseHeldErrors(HostLink& link, bool startFailed) {
-    OutputRelay& relay = link.err;
-    if (!relay.thread) return;
-    EnterCriticalSection(&relay.lock);
-    if (relay.holding) {
-        std::string text = startFailed ? withoutLauncherLines(relay.held) : relay.held;
-        relayBytes(relay, text.data(), text.size());
-        relay.held.clear();
-        relay.holding = false;
-    }
-    LeaveCriticalSection(&relay.lock);
-}
-
-void finishOutput(HostLink& link, DWORD timeoutMs) {
-    HANDLE threads[2];
-    DWORD count = 0;
-    if (link.out.thread) threads[count++] = link.out.thread;
-    if (link.err.thread) threads[count++] = link.err.thread;
-    if (count) WaitForMultipleObjects(count, threads, TRUE, timeoutMs);
-    drainOutputNow(link);
-    traceStep("output finished");
-}
-
 StatusOutcome readExitStatus(HostLink& link, DWORD timeoutMs, int& status) {
     if (link.status == INVALID_SOCKET) return StatusOutcome::lost;
     return readStatusLine(link.status, timeoutMs, status);
 }
 
 namespace {
-
-void closeOutputRelay(OutputRelay& relay) {
-    if (relay.socket == INVALID_SOCKET) return;
-    if (relay.thread) {
-        // Waking the relay by shutting the socket down lets it end by itself.
-        shutdown(relay.socket, SD_BOTH);
-        WaitForSingleObject(relay.thread, 2000);
-        CloseHandle(relay.thread);
-        relay.thread = nullptr;
-        DeleteCriticalSection(&relay.lock);
-    }
-    closesocket(relay.socket);
-    relay.socket = INVALID_SOCKET;
-}
 
 void closeSocket(SOCKET& s) {
     if (s != INVALID_SOCKET) closesocket(s);
