@@ -62,16 +62,38 @@ DWORD WINAPI monitorHost(void*) {
     std::exit(status);
 }
 
+// The control connection broke: java ended. The monitor learns how and
+// ends the process; this only waits for it, or reports when it never does.
 [[noreturn]] void hostGone(const char* function) {
     VmRecord& r = vm();
-    if (WaitForSingleObject(r.hostEnded, kStatusGraceMs) == WAIT_OBJECT_0 &&
-        r.endKind == static_cast<LONG>(HostEnd::exited)) {
-        // The monitor relays the last output and ends the process.
+    if (WaitForSingleObject(r.hostEnded, kStatusGraceMs) == WAIT_OBJECT_0) {
         Sleep(kStatusGraceMs);
-        ExitProcess(static_cast<UINT>(r.endStatus));
+        ExitProcess(r.endKind == static_cast<LONG>(HostEnd::exited) ? static_cast<UINT>(r.endStatus) : 1);
     }
     reportProblem("lost the connection to the host JVM during %s", function);
     ExitProcess(1);
+}
+
+// One round trip; false when the connection broke.
+bool exchange(const char* function, const FrameWriter& request, Reply& reply) {
+    VmRecord& r = vm();
+    std::vector<uint8_t> frame(4 + request.bytes.size());
+    putFrameLength(frame.data(), static_cast<uint32_t>(request.bytes.size()));
+    if (!request.bytes.empty()) std::memcpy(frame.data() + 4, request.bytes.data(), request.bytes.size());
+    uint8_t head[4];
+    if (!sendAll(r.link.control, frame.data(), frame.size()) || !receiveAll(r.link.control, head, 4)) return false;
+    uint32_t length = getFrameLength(head);
+    if (length == 0 || length > kMaxFrame) fatalJni("%s: malformed reply from the host JVM", function);
+    reply.body.resize(length);
+    if (!receiveAll(r.link.control, reply.body.data(), length)) return false;
+    reply.reader = FrameReader(reply.body.data(), reply.body.size());
+    reply.flags = reply.reader.u8();
+    // Whatever Java printed during the call goes out before the caller
+    // continues, in the order a VM inside the process would give.
+    drainOutputNow(r.link);
+    if (reply.flags & kFlagFault) fatalJni("%s: %s", function, reply.reader.text().c_str());
+    r.pending = (reply.flags & kFlagPending) != 0;
+    return true;
 }
 
 std::string ansiToUtf8(const char* text) {
@@ -173,25 +195,7 @@ void enterJni(const char* function) {
 }
 
 void transact(const char* function, const FrameWriter& request, Reply& reply) {
-    VmRecord& r = vm();
-    std::vector<uint8_t> frame(4 + request.bytes.size());
-    putFrameLength(frame.data(), static_cast<uint32_t>(request.bytes.size()));
-    if (!request.bytes.empty()) std::memcpy(frame.data() + 4, request.bytes.data(), request.bytes.size());
-    uint8_t head[4];
-    if (!sendAll(r.link.control, frame.data(), frame.size()) || !receiveAll(r.link.control, head, 4)) {
-        hostGone(function);
-    }
-    uint32_t length = getFrameLength(head);
-    if (length == 0 || length > kMaxFrame) fatalJni("%s: malformed reply from the host JVM", function);
-    reply.body.resize(length);
-    if (!receiveAll(r.link.control, reply.body.data(), length)) hostGone(function);
-    reply.reader = FrameReader(reply.body.data(), reply.body.size());
-    reply.flags = reply.reader.u8();
-    // Whatever Java printed during the call goes out before the caller
-    // continues, in the order a VM inside the process would give.
-    drainOutputNow(r.link);
-    if (reply.flags & kFlagFault) fatalJni("%s: %s", function, reply.reader.text().c_str());
-    r.pending = (reply.flags & kFlagPending) != 0;
+    if (!exchange(function, request, reply)) hostGone(function);
 }
 
 void expectComplete(const char* function, const Reply& reply) {
@@ -250,7 +254,9 @@ jint destroyVm() {
     FrameWriter w;
     w.u8(kOpDestroy);
     Reply reply;
-    transact("DestroyJavaVM", w, reply);
+    // The reply may be lost to a thread's System.exit racing it; the end
+    // is what counts.
+    exchange("DestroyJavaVM", w, reply);
     traceStep("DestroyJavaVM: waiting for the host JVM to end");
     // The host VM now waits for its non-daemon threads and exits; the
     // monitor tells when. An end with another status ends this process.

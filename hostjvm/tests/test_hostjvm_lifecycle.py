@@ -1,5 +1,7 @@
 """The VM's life as the launcher's process sees it: exit codes, threads,
 standard input, and the end of the host JVM with the launcher."""
+import os
+import signal
 import subprocess
 import time
 import uuid
@@ -100,3 +102,26 @@ def test_the_host_jvm_ends_with_the_launcher(hostjvm):
     assert run.lines[-1] == "exiting"
     assert hostjvm.wait_until(lambda: not hostjvm.host_processes(marker), 20), "host JVM outlived the launcher"
     assert time.monotonic() - started < 60
+
+
+def test_losing_the_host_side_ends_the_launcher_with_a_message(hostjvm):
+    # The wrapper that reports java's status dies: nobody could tell how
+    # java ends, so java is stopped and the launcher says what happened.
+    marker = uuid.uuid4().hex
+    proc = hostjvm.popen_driver("create", "main", "hostjvmtest/Linger", 1, 600000, "destroy",
+                                options=["-Dprobe.marker=" + marker],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
+        assert hostjvm.wait_until(lambda: hostjvm.host_processes(marker), 60), "host JVM never started"
+        java = hostjvm.host_processes(marker)[0]
+        wrapper = int(open(f"/proc/{java}/stat").read().rsplit(")", 1)[1].split()[1])
+        assert b"vtl-hostjava" in open(f"/proc/{wrapper}/cmdline", "rb").read()
+        assert proc.stdout.readline().startswith(b"create 0")
+        os.kill(wrapper, signal.SIGKILL)
+        out, err = proc.communicate(timeout=60)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    assert proc.returncode == 1, (out, err)
+    assert "hostjvm: lost the connection to the host JVM" in hostjvm.normalise(err)
+    assert hostjvm.wait_until(lambda: not hostjvm.host_processes(marker), 20), "host JVM outlived its wrapper"
