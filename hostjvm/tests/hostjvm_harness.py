@@ -1,9 +1,17 @@
 """Runs the stand-in runtime's programs under wine64: the JNI driver that
-loads jvm.dll as the launcher does, and the home's java.exe."""
+loads jvm.dll as the launcher does, and the home's java.exe.
+
+The test modules import the hostjvm fixture from here. There is no
+conftest.py on purpose: other suites run in the same pytest session import
+names from "their" conftest module, which a second conftest.py would
+shadow."""
 import os
 import subprocess
+import sys
 import time
 from pathlib import Path
+
+import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
@@ -106,3 +114,16 @@ def wait_until(predicate, timeout):
             return True
         time.sleep(0.1)
     return predicate()
+
+
+@pytest.fixture(scope="session")
+def hostjvm():
+    """This module, once the stand-in runtime is known to be built and a
+    wineserver runs."""
+    missing = [p for p in (HOME / "bin" / "java.exe", HOME / "bin" / "server" / "jvm.dll",
+                           HOME / "bin" / "server" / "vtlhostjvm.jar", HOME / "bin" / "server" / "vtl-hostjava",
+                           DRIVER, TESTAPP) if not p.exists()]
+    if missing:
+        pytest.fail(f"stand-in runtime not built (missing {missing}); build the x86_64 Windows tree first")
+    start_wineserver()
+    return sys.modules[__name__]

@@ -1,6 +1,11 @@
 """The JNI calls a launcher makes, through jvm.dll into the host JVM."""
 import shutil
 import subprocess
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from hostjvm_harness import hostjvm  # noqa: E402,F401  (the fixture)
 
 
 def test_main_gets_utf16_arguments_on_the_main_thread_with_translated_paths(hostjvm, tmp_path):

@@ -3,10 +3,15 @@ standard input, and the end of the host JVM with the launcher."""
 import os
 import signal
 import subprocess
+import sys
 import time
 import uuid
+from pathlib import Path
 
 import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from hostjvm_harness import hostjvm  # noqa: E402,F401  (the fixture)
 
 
 @pytest.mark.parametrize("mode, code, last", [
