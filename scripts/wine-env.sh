@@ -16,6 +16,12 @@ wine_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating prefix $WINEPREFIX (first run only)"
     "$WINE64" wineboot --init </dev/null >/dev/null 2>&1 || true
+    # Creating a prefix leaves two services.exe running, each with its own
+    # service database, and SCM calls then land on either one. A fresh
+    # server starts exactly one.
+    "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+    sleep 1
+    "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   fi
   sleep 0.5
 }
