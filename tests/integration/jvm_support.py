@@ -1,0 +1,124 @@
+"""Shared helpers of the JVM discovery end-to-end tests: runtime homes from
+the recording test runtime, a launcher run with the log on, and registry
+seeding that cleans up after itself."""
+import sys
+import uuid
+from pathlib import Path
+
+import pytest
+
+from conftest import ROOT, only_log, temp_env
+
+sys.path.insert(0, str(ROOT / "testrt"))
+from homes import make_home  # noqa: E402,F401
+
+LOG_ON = {"VANTREL_LOG": "yes"}
+# Variables the search reads; a test sets the ones it needs.
+SEARCH_VARIABLES = ("JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME")
+# Errors on standard error, not in a message box.
+CONSOLE = {107: "4"}
+MESSAGES = {
+    1005: "start failed",
+    1016: "no jvm {0}",
+    1017: "env32 {0}",
+    1018: "env64 {0}",
+    1019: "dir32 {0}",
+    1020: "dir64 {0}",
+    1009: "internal {0}",
+}
+
+
+class Run:
+    def __init__(self, result, log):
+        self.rc = result.rc
+        self.out = result.out
+        self.err = result.err
+        self.log = log
+        self.lines = log.split("\n")
+
+    def index(self, line, start=0):
+        """Index of the first line equal to line at or after start."""
+        for i in range(start, len(self.lines)):
+            if self.lines[i] == line:
+                return i
+        raise AssertionError(f"line {line!r} not in log after {start}:\n{self.log}")
+
+    def count(self, line):
+        return self.lines.count(line)
+
+    def starting(self, prefix):
+        return [l for l in self.lines if l.startswith(prefix)]
+
+    def checked(self):
+        """The executables checkJavaExe was asked about, in order (lower case)."""
+        return [l[len("checkJavaExe ("):].split(", [out]")[0].lower() for l in self.starting("checkJavaExe (")]
+
+    def __repr__(self):
+        return f"Run(rc={self.rc}, out={self.out!r}, err={self.err!r})\n{self.log}"
+
+
+def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120):
+    """Runs the launcher in the foreground with the log on, the search
+    variables unset unless given, and returns the run with its log."""
+    env = temp_env(wine, tempbase)
+    env.update(winenv or {})
+    unset = tuple(unset) + tuple(v for v in SEARCH_VARIABLES if v not in env)
+    result = wine.run(exe, *args, env=LOG_ON, winenv=env, unset=unset, timeout=timeout)
+    return Run(result, only_log(tempbase))
+
+
+def exe_path(home, name="java.exe"):
+    """The lower-cased Windows path of a home's executable, as checkJavaExe
+    rewrites it."""
+    return (home.winpath() + "\\bin\\" + name).lower()
+
+
+class Registry:
+    """Seeds the Wine registry with reg.exe and deletes every key it made."""
+
+    def __init__(self, wine):
+        self.wine = wine
+        self.keys = []
+
+    def add(self, key, value=None, data=None, view=None, kind="REG_SZ"):
+        args = ["add", key, "/f"]
+        if value is None:
+            pass
+        elif value == "":
+            args += ["/ve"]
+        else:
+            args += ["/v", value]
+        if data is not None:
+            args += ["/t", kind, "/d", data]
+        if view:
+            args.append(f"/reg:{view}")
+        r = self.wine.reg(*args)
+        assert r.rc == 0, r
+        self.keys.append((key, view))
+
+    def query(self, key, view=None):
+        args = ["query", key]
+        if view:
+            args.append(f"/reg:{view}")
+        return self.wine.reg(*args)
+
+    def delete(self, key, view=None):
+        args = ["delete", key, "/f"]
+        if view:
+            args.append(f"/reg:{view}")
+        self.wine.reg(*args)
+
+    def cleanup(self):
+        for key, view in reversed(self.keys):
+            self.delete(key, view)
+
+
+@pytest.fixture
+def registry(wine):
+    reg = Registry(wine)
+    yield reg
+    reg.cleanup()
+
+
+def unique_id(prefix="vtltest"):
+    return f"{prefix}-{uuid.uuid4().hex[:12]}"
