@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Speed and size figures of the launcher, one figure a line.
+
+Run with `bash scripts/bench.sh` after a build. Everything runs on this
+machine under wine64 with the x86_64 build and the recording test runtime,
+whose jvm.dll measures the time from process creation to the
+JNI_CreateJavaVM call."""
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "integration"))
+sys.path.insert(0, str(ROOT / "testrt"))
+import vtlblock  # noqa: E402
+from homes import make_home, winpath  # noqa: E402
+
+BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
+WINE64 = "/usr/lib/wine/wine64"
+RUNS = int(os.environ.get("VTL_BENCH_RUNS", "9"))
+ENV = dict(os.environ, WINEDEBUG="-all", WINEPREFIX=os.environ.get("WINEPREFIX", str(ROOT / "build" / "wineprefix")))
+ENV.pop("VANTREL_LOG", None)
+ENV.pop("MORLIN_LOG", None)
+ENV.pop("DISPLAY", None)
+
+
+def run(*cmd, check=True):
+    p = subprocess.run([WINE64, *map(str, cmd)], env=ENV, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if check and p.returncode != 0:
+        raise SystemExit(f"bench: {cmd} failed with {p.returncode}: {p.stderr.decode(errors='replace')}")
+    return p
+
+
+def startup_us(home):
+    values = [int(e.args[0]) for e in home.trace() if e.name == "startup-us"] if home.trace_path.exists() else []
+    return values[-1] if values else None
+
+
+def median_startup(home, cmd, before=None):
+    samples = []
+    for _ in range(RUNS):
+        if before:
+            before()
+        home.clear_trace()
+        run(*cmd)
+        samples.append(startup_us(home))
+    return statistics.median(samples) / 1000.0
+
+
+def clear_cache():
+    run("reg.exe", "delete", "HKCU\\SOFTWARE\\brevane\\morlin\\jvms", "/f", check=False)
+
+
+def pack(directory, config, files=None, name="bench.exe"):
+    directory.mkdir(parents=True, exist_ok=True)
+    out = directory / name
+    vtlblock.pack(BUILD64 / "vtlstub.exe", out, vtlblock.build_block(config, {1000: "Error"}, None, files))
+    return out
+
+
+def base_config(home):
+    return {101: "bench", 107: "4", 2001: "m", 122: "com.example.Main", 128: "B" + home.winpath()}
+
+
+def main():
+    work = Path(tempfile.mkdtemp(prefix="vtlbench-"))
+    try:
+        home = make_home(work / "jre", version_line='java version "1.8.0_121"', vm_types=("server",))
+        exe = pack(work / "app", base_config(home))
+        jvm = home.jvm_dlls()[0]
+
+        baseline = median_startup(home, [BUILD64 / "tests" / "loadcall.exe", winpath(jvm)])
+        print(f"baseline: load jvm.dll and call it: {baseline:.2f} ms to JNI_CreateJavaVM")
+        run(exe, "/run")  # fill the version cache
+        warm = median_startup(home, [exe, "/run"])
+        print(f"launcher, warm version cache: {warm:.2f} ms to JNI_CreateJavaVM "
+              f"({warm - baseline:+.2f} ms launcher work; goal < 5 ms)")
+        cold = median_startup(home, [exe, "/run"], before=clear_cache)
+        print(f"launcher, cold version cache: {cold:.2f} ms to JNI_CreateJavaVM "
+              f"({cold - baseline:+.2f} ms, including one java -version run)")
+
+        for count in (0, 1000, 10000):
+            lib = work / f"scan{count}" / "lib"
+            lib.mkdir(parents=True)
+            for i in range(count):
+                (lib / f"a{i:05d}.jar").write_bytes(b"")
+            cfg = base_config(home)
+            cfg[121] = "S0lib"
+            scan_exe = pack(work / f"scan{count}", cfg)
+            run(scan_exe, "/run")
+            ms = median_startup(home, [scan_exe, "/run"])
+            if count == 0:
+                empty = ms
+                print(f"class path scan of an empty folder: {ms:.2f} ms to JNI_CreateJavaVM")
+            else:
+                print(f"class path scan of {count} archives: {ms:.2f} ms to JNI_CreateJavaVM "
+                      f"({(ms - empty) * 1000 / count:.1f} us per archive)")
+
+        size = 100 * 1024 * 1024
+        payload = os.urandom(1024 * 1024) * 100
+        big_dir = work / "big"
+        cfg = base_config(home)
+        cfg.update({2002: "1", 2003: "payload.bin"})
+        big = pack(big_dir, cfg, files=[payload])
+        small = pack(work / "small", base_config(home))
+        tempbase = work / "tempbase"
+        tempbase.mkdir()
+        envrun = BUILD64 / "tests" / "envrun.exe"
+        tmpvars = [f"TMP={winpath(tempbase)}", f"TEMP={winpath(tempbase)}"]
+
+        def timed(exe_path):
+            start = time.perf_counter()
+            run(envrun, *tmpvars, "--", exe_path, "/run")
+            return time.perf_counter() - start
+
+        with_payload, without = [], []
+        for _ in range(3):
+            with_payload.append(timed(big))
+            without.append(timed(small))
+            for d in tempbase.iterdir():
+                shutil.rmtree(d, ignore_errors=True) if d.is_dir() else d.unlink()
+        extract_s = statistics.median(with_payload) - statistics.median(without)
+        src = work / "payload.bin"
+        src.write_bytes(payload)
+        cp_times = []
+        for i in range(3):
+            dst = work / f"copy{i}.bin"
+            start = time.perf_counter()
+            subprocess.run(["cp", str(src), str(dst)], check=True)
+            cp_times.append(time.perf_counter() - start)
+            dst.unlink()
+        cp_s = statistics.median(cp_times)
+        mbps = size / extract_s / 1e6 if extract_s > 0 else float("inf")
+        cp_mbps = size / cp_s / 1e6
+        print(f"extraction of a 100 MB payload: {mbps:.0f} MB/s against cp {cp_mbps:.0f} MB/s "
+              f"({100 * mbps / cp_mbps:.0f}% of cp; goal >= 70%)")
+
+        for arch in ("i686", "x86_64"):
+            stub = ROOT / "dist" / "stubs" / f"vantrel-{arch}.exe"
+            if stub.exists():
+                print(f"stub size {arch}: {stub.stat().st_size / 1024:.0f} KB stripped (goal < 250 KB)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
