@@ -2,7 +2,9 @@
 // includes and its class path directives.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,10 @@ struct ClassPathTexts {
 
 using OptionList = std::vector<std::string>;
 
+// Lines are read in pieces of at most kOptionLineCapacity - 1 bytes; each
+// piece of a longer line counts as a line of its own.
+constexpr size_t kOptionLineCapacity = 30000;
+
 // Portable: trims a raw line (trailing CR/LF, then leading and trailing
 // spaces). Returns false for lines to skip (empty or comment).
 bool trimOptionLine(char* line);
@@ -21,8 +27,33 @@ enum class OptionLineKind { Include, ClassPath, ClassPathPrefix, ClassPathSuffix
 // Classifies a line; `rest` receives the text after the directive.
 OptionLineKind classifyOptionLine(const std::wstring& line, std::wstring* rest);
 
+// Reads the file to its end in line pieces, trims each, and hands every
+// line that is neither empty nor a comment to `apply`. Does not close it.
+void forEachOptionLine(FILE* file, const std::function<void(const char* line)>& apply);
+
+// The option files being read, outermost first. An include of a file that
+// is already open on the chain, or deeper than kMaxIncludeDepth, is refused:
+// otherwise two files that include each other would recurse without end.
+constexpr size_t kMaxIncludeDepth = 32;
+enum class IncludeCheck { Entered, Cycle, TooDeep };
+struct IncludeChain {
+    std::vector<std::wstring> files;
+};
+// Paths are compared ignoring ASCII case, as the file system does.
+IncludeCheck enterInclude(IncludeChain& chain, const std::wstring& path);
+void leaveInclude(IncludeChain& chain);
+
 #ifdef _WIN32
+// Opens the default file; defaultVmOptionsPath() then names the file that
+// opened (empty when none did).
 FILE* openDefaultVmOptionsFile();
+const wchar_t* defaultVmOptionsPath();
+// Reads the default file (base: none) with the file itself on the include
+// chain; a null file does nothing.
+void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts);
 void readVmOptionsFile(const wchar_t* baseFile, FILE* file, OptionList& options, ClassPathTexts& texts);
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts);
+// The narrow form in the file-API code page; unrepresentable characters
+// become the conversion's default character.
+std::string toFileApiString(const std::wstring& text);
 #endif

@@ -83,7 +83,7 @@ TEST(LaunchProperties, LibraryPathTakesAtMost11979Characters) {
 TEST(LaunchProperties, APropertyThatDoesNotFitIsLeftOutNotCut) {
     clearCapturedLog();
     LauncherPropertyValues v = serviceExample();
-    v.modulePath = std::string(5990, 'm');  // "-Dmorlin.moduleName=" + 5990 > 5999
+    v.modulePath = std::string(5980, 'm');  // "-Dmorlin.moduleName=" + 5980 > 5999
     OptionList list = buildLauncherProperties(v);
     for (const std::string& option : list) {
         EXPECT_NE(option.rfind("-Dmorlin.moduleName=", 0), 0u);
