@@ -183,3 +183,7 @@ def read_message_box(wine, exe, *args, env=None, winenv=None, timeout=60):
     out, err = proc.communicate(timeout=timeout)
     box = reader.out.rstrip("\n") if reader.rc == 0 else None
     return box, proc.returncode
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "slow: takes a minute or more (kept in the suite; deselect with -m 'not slow')")

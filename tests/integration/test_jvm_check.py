@@ -1,0 +1,179 @@
+"""The java executable check end to end: the "-version" run, its per-user
+registry cache, the two version-line prefixes, failing and hanging runs,
+and the JDK requirement. Whether java.exe ran shows in its run record."""
+import os
+import re
+
+import pytest
+
+from jvm_support import CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher  # noqa: F401
+
+GOOD = 'java version "1.8.0_121"'
+CACHE = "HKCU\\SOFTWARE\\brevane\\morlin\\jvms\\"
+EPOCH_DIFFERENCE = 116444736000000000  # 1601-01-01 to 1970-01-01 in 100 ns units
+
+
+def cache_key(home, name="java.exe"):
+    return CACHE + exe_path(home, name).replace("\\", "/")
+
+
+def cache_values(wine, home):
+    """{value name: (type, data)} of the home's cache entry, or None."""
+    r = wine.reg("query", cache_key(home))
+    if r.rc != 0:
+        return None
+    values = {}
+    for line in r.out.splitlines():
+        m = re.match(r"\s+(\S+)\s+(REG_\w+)\s*(.*)$", line)
+        if m:
+            values[m.group(1)] = (m.group(2), m.group(3))
+    return values
+
+
+def filetime_hex(path):
+    """The last-write time as Windows keeps it: a FILETIME, low half first."""
+    ticks = os.stat(path).st_mtime_ns // 100 + EPOCH_DIFFERENCE
+    return ticks.to_bytes(8, "little").hex().upper()
+
+
+@pytest.fixture
+def cached(wine, registry):
+    """Registers homes whose cache entries the test leaves behind."""
+    homes = []
+    yield homes.append
+    for home in homes:
+        registry.delete(cache_key(home))
+
+
+def launcher(make_launcher, *homes, **config):
+    values = {**CONSOLE, 128: ";".join("A" + h.winpath() for h in homes)}
+    values.update({int(k[1:]): v for k, v in config.items()})
+    return make_launcher(values, messages=MESSAGES)
+
+
+def fresh_log(tempbase):
+    for log in tempbase.glob("vtl_nlog_*.log"):
+        log.unlink()
+
+
+def test_cache_miss_hit_and_invalidation(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", GOOD)
+    cached(home)
+    exe = launcher(make_launcher, home)
+
+    r = run_launcher(wine, exe, tempbase)
+    assert "got version from execution 1.8.0_121" in r.lines
+    assert len(home.java_runs()) == 1
+    values = cache_values(wine, home)
+    assert values["Version"] == ("REG_SZ", "1.8.0_121")
+    assert values["LastWriteTime"] == ("REG_BINARY", filetime_hex(home.java_exe))
+
+    fresh_log(tempbase)
+    r = run_launcher(wine, exe, tempbase)
+    assert "got version from registry 1.8.0_121" in r.lines
+    assert len(home.java_runs()) == 1
+    assert "Loading of JVM-DLL successful" in r.lines
+
+    home.touch_java()
+    fresh_log(tempbase)
+    r = run_launcher(wine, exe, tempbase)
+    assert "got version from execution 1.8.0_121" in r.lines
+    assert len(home.java_runs()) == 2
+    assert cache_values(wine, home)["LastWriteTime"] == ("REG_BINARY", filetime_hex(home.java_exe))
+
+
+def test_cached_text_is_trusted_except_the_broken_forms(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", GOOD)
+    cached(home)
+    exe = launcher(make_launcher, home, k126="1.7")
+    run_launcher(wine, exe, tempbase)
+    assert len(home.java_runs()) == 1
+
+    wine.reg("add", cache_key(home), "/v", "Version", "/t", "REG_SZ", "/d", "1.7.0_80", "/f")
+    fresh_log(tempbase)
+    r = run_launcher(wine, exe, tempbase)
+    assert "got version from registry 1.7.0_80" in r.lines
+    assert len(home.java_runs()) == 1
+
+    for untrusted in ("1.6.", "1.0.0"):
+        wine.reg("add", cache_key(home), "/v", "Version", "/t", "REG_SZ", "/d", untrusted, "/f")
+        fresh_log(tempbase)
+        r = run_launcher(wine, exe, tempbase)
+        assert "got version from execution 1.8.0_121" in r.lines, untrusted
+        assert cache_values(wine, home)["Version"] == ("REG_SZ", "1.8.0_121")
+    assert len(home.java_runs()) == 3
+
+
+def test_failing_run_is_cached_as_1_0_0_and_run_again(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", GOOD, exit_code=3)
+    cached(home)
+    exe = launcher(make_launcher, home)
+    r = run_launcher(wine, exe, tempbase)
+    exit_line = r.index("Exit Code 3")
+    assert r.lines[exit_line + 1] == "couldn't get version"
+    assert cache_values(wine, home)["Version"] == ("REG_SZ", "1.0.0")
+    assert r.rc == 1
+    assert r.err.startswith("no jvm 64\n")
+    fresh_log(tempbase)
+    run_launcher(wine, exe, tempbase)
+    assert len(home.java_runs()) == 2
+
+
+def test_unrecognised_first_line_gives_no_version_and_no_cache(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", "Error: could not open jvm.cfg")
+    cached(home)
+    r = run_launcher(wine, launcher(make_launcher, home), tempbase)
+    r.index("couldn't get version", r.index("Exit Code 0"))
+    assert cache_values(wine, home) is None
+
+
+def test_both_prefixes_and_text_after_the_closing_quote(wine, make_launcher, tempbase, tmp_path, cached):
+    openjdk = make_home(tmp_path / "openjdk", 'openjdk version "1.8.0_292"', variant="nojvm")
+    dated = make_home(tmp_path / "dated", 'java version "10.0.1" 2018-04-17')
+    cached(openjdk)
+    cached(dated)
+    r = run_launcher(wine, launcher(make_launcher, openjdk, dated, k127="10.0.1"), tempbase)
+    assert "Java version: 1.8.0_292" in r.lines
+    # The closing quote and one more character are cut from the end of the line.
+    assert 'Java version: 10.0.1" 2018-04-1' in r.lines
+    assert "Loading of JVM-DLL successful" in r.lines
+
+
+def test_version_run_uses_the_short_path_and_removes_its_file(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "long directory name" / "jre", GOOD)
+    cached(home)
+    r = run_launcher(wine, launcher(make_launcher, home), tempbase)
+    assert "got version from execution 1.8.0_121" in r.lines
+    (command,) = home.java_runs()
+    program, _, argument = command.partition(" ")
+    assert argument == "-version"
+    assert '"' not in program
+    assert program.lower().endswith("\\java.exe")
+    # The temporary file got its name from the temporary base and is gone.
+    assert r.starting(f"tempFile is {wine.winpath(tempbase)}\\mrl")
+    assert list(tempbase.glob("mrl*")) == []
+
+
+def test_required_jdk_needs_tools_jar_and_uses_its_private_runtime(wine, make_launcher, tempbase, tmp_path,
+                                                                    cached):
+    plain = make_home(tmp_path / "plain", GOOD)
+    jdk = make_home(tmp_path / "jdk", GOOD, jdk=True)
+    cached(jdk)
+    r = run_launcher(wine, launcher(make_launcher, plain, jdk, k131="1"), tempbase)
+    private = (jdk.winpath() + "\\jre\\bin\\java.exe").lower()
+    assert r.checked() == [private]
+    assert plain.java_runs() == []
+    r.index(f"Trying {jdk.winpath().lower()}\\jre\\bin\\server\\jvm.dll (exists 1)")
+    assert "Loading of JVM-DLL successful" in r.lines
+
+
+@pytest.mark.slow
+def test_hanging_java_is_terminated_after_a_minute(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", GOOD, delay_ms=180000)
+    cached(home)
+    r = run_launcher(wine, launcher(make_launcher, home), tempbase, timeout=150)
+    code = r.index("Exit Code 259")
+    assert r.lines[code + 1] == "Terminating process"
+    assert r.lines[code + 2] == "couldn't get version"
+    assert cache_values(wine, home) is None
+    assert r.rc == 1
