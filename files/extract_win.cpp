@@ -63,6 +63,7 @@ DWORD writeAll(HANDLE target, const unsigned char* data, DWORD count) {
     DWORD done = 0;
     while (done < count) {
         DWORD written = 0;
+        SetLastError(ERROR_SUCCESS);
         // A write that reports success but moves nothing would spin forever.
         if (!WriteFile(target, data + done, count - done, &written, nullptr) || written == 0) break;
         done += written;
@@ -103,6 +104,8 @@ int copyUnmasked(HANDLE source, HANDLE target, int64_t length) {
         DWORD ask = left < static_cast<int64_t>(kExtractChunk) ? static_cast<DWORD>(left)
                                                                  : static_cast<DWORD>(kExtractChunk);
         DWORD got = 0;
+        // A clean end of file leaves the last error alone: report 0 then.
+        SetLastError(ERROR_SUCCESS);
         BOOL ok = ReadFile(source, buffer, ask, &got, nullptr);
         if (!ok || got == 0) {
             int error = static_cast<int>(GetLastError());
