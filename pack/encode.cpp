@@ -231,7 +231,10 @@ bool versionBoundsCompatible(const std::string& minimum, const std::string& maxi
 bool checkNoControlCharacters(const std::string& text, std::string* error) {
     for (char c : text) {
         unsigned char b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
+        // Code page 1252 leaves five positions undefined; Windows maps them
+        // to C1 controls, which are as unwanted here as C0 ones.
+        bool c1 = b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D;
+        if (b < 0x20 || b == 0x7F || c1) {
             *error = b == 0 ? "the text contains a NUL character, which would end it early in the launcher"
                             : "the text contains a control character (such as a line break or tab), which the "
                               "launcher would take literally; remove it";

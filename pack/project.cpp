@@ -132,7 +132,12 @@ void reportUnknown(ProjectContext& ctx, const toml::key& key, const std::string&
         if (lastPart(path) == name && parentPart(path) != prefix) elsewhere = parentPart(path);
     }
     std::string close = closestName(name, siblings);
-    if (!elsewhere.empty()) {
+    bool structured = false;
+    for (const char* section : kStructuredSections) structured = structured || name == section;
+    if (structured && !prefix.empty()) {
+        message += "; " + name + " is a top-level section: write [" + name + "] or [[" + name +
+                   "]] before any other table";
+    } else if (!elsewhere.empty()) {
         message += "; '" + name + "' belongs in [" + elsewhere + "]";
     } else if (!close.empty()) {
         message += "; did you mean '" + close + "'?";

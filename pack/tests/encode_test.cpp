@@ -131,6 +131,8 @@ TEST(Checks, LocaleCodesVersionsAndControls) {
     EXPECT_TRUE(checkNoControlCharacters("plain \xE9", &error));
     EXPECT_FALSE(checkNoControlCharacters("line\nbreak", &error));
     EXPECT_FALSE(checkNoControlCharacters(std::string("nul\0x", 5), &error));
+    EXPECT_FALSE(checkNoControlCharacters("c1 \x81", &error));
+    EXPECT_TRUE(checkNoControlCharacters("euro \x80", &error));
 }
 
 TEST(Suggestions, ClosestNameWithinReason) {

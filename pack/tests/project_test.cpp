@@ -362,6 +362,7 @@ TEST(ProjectErrors, UnknownNamesGetSuggestions) {
     expectError("[appliction]\n", 1, "did you mean 'application'");
     expectError("[messages]\nno_jvm_fund = \"x\"\n", 2, "did you mean 'no_jvm_found'");
     expectError("[messages]\n1999 = \"x\"\n", 2, "unknown message id 1999");
+    expectError("[application]\nfiles = []\n", 2, "top-level section");
     expectError("[[classpath]]\ntype = \"archive\"\npath = \"a.jar\"\nmandatroy = true\n", 4, "did you mean 'mandatory'");
 }
 
