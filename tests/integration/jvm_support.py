@@ -73,49 +73,66 @@ def exe_path(home, name="java.exe"):
     return (home.winpath() + "\\bin\\" + name).lower()
 
 
+def _reg_text(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
 class Registry:
-    """Seeds the Wine registry with reg.exe and deletes every key it made."""
+    """Seeds the Wine registry with reg.exe and removes what it made. Many
+    keys go in with one "reg import" to keep the tests quick."""
 
-    def __init__(self, wine):
+    def __init__(self, wine, workdir):
         self.wine = wine
-        self.keys = []
+        self.workdir = Path(workdir)
+        self.trees = []
+        self.count = 0
 
-    def add(self, key, value=None, data=None, view=None, kind="REG_SZ"):
-        args = ["add", key, "/f"]
-        if value is None:
-            pass
-        elif value == "":
-            args += ["/ve"]
-        else:
-            args += ["/v", value]
-        if data is not None:
-            args += ["/t", kind, "/d", data]
-        if view:
-            args.append(f"/reg:{view}")
+    def _import(self, lines, view):
+        self.count += 1
+        path = self.workdir / f"seed{self.count}.reg"
+        path.write_text("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n", encoding="ascii")
+        args = ["import", self.wine.winpath(path)] + ([f"/reg:{view}"] if view else [])
         r = self.wine.reg(*args)
         assert r.rc == 0, r
-        self.keys.append((key, view))
 
-    def query(self, key, view=None):
-        args = ["query", key]
-        if view:
-            args.append(f"/reg:{view}")
-        return self.wine.reg(*args)
+    def seed(self, keys, view=None):
+        """keys: {key: {value name ("" for the default): string data}}; the
+        keys are removed again afterwards."""
+        lines = []
+        for key, values in keys.items():
+            lines.append(f"[{_long_hive(key)}]")
+            for name, data in (values or {}).items():
+                lines.append(("@" if name == "" else _reg_text(name)) + "=" + _reg_text(data))
+            lines.append("")
+            self.trees.append((key, view))
+        self._import(lines, view)
+
+    def own(self, key, view=None):
+        """Removes this key tree afterwards as well."""
+        self.trees.append((key, view))
+
+    def remove(self, keys, view=None):
+        self._import([f"[-{_long_hive(k)}]" for k in keys], view)
 
     def delete(self, key, view=None):
-        args = ["delete", key, "/f"]
-        if view:
-            args.append(f"/reg:{view}")
+        args = ["delete", key, "/f"] + ([f"/reg:{view}"] if view else [])
         self.wine.reg(*args)
 
     def cleanup(self):
-        for key, view in reversed(self.keys):
-            self.delete(key, view)
+        for view in {v for _, v in self.trees}:
+            self.remove([k for k, v in reversed(self.trees) if v == view], view)
+
+
+def _long_hive(key):
+    for short, long in (("HKCU\\", "HKEY_CURRENT_USER\\"), ("HKLM\\", "HKEY_LOCAL_MACHINE\\")):
+        if key.startswith(short):
+            return long + key[len(short):]
+    return key
 
 
 @pytest.fixture
-def registry(wine):
-    reg = Registry(wine)
+def registry(wine, tmp_path):
+    reg = Registry(wine, tmp_path)
     yield reg
     reg.cleanup()
 

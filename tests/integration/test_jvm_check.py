@@ -37,12 +37,9 @@ def filetime_hex(path):
 
 
 @pytest.fixture
-def cached(wine, registry):
-    """Registers homes whose cache entries the test leaves behind."""
-    homes = []
-    yield homes.append
-    for home in homes:
-        registry.delete(cache_key(home))
+def cached(registry):
+    """Registers homes whose cache entries are removed after the test."""
+    return lambda home: registry.own(cache_key(home))
 
 
 def launcher(make_launcher, *homes, **config):

@@ -29,8 +29,8 @@ def test_order_of_attempts_for_the_example_sequence(wine, make_launcher, tempbas
              for name in ("JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME")}
     installed = make_home(tmp_path / "inst" / "jre", OLD)
     app_id = unique_id()
-    registry.add("HKCU\\SOFTWARE\\brevane\\morlin\\locatedjvms\\" + exe_path(located).replace("\\", "/"))
-    registry.add("HKCU\\SOFTWARE\\brevane\\vantrel\\installations", app_id, wine.winpath(tmp_path / "inst"))
+    registry.seed({"HKCU\\SOFTWARE\\brevane\\morlin\\locatedjvms\\" + exe_path(located).replace("\\", "/"): {},
+                   "HKCU\\SOFTWARE\\brevane\\vantrel\\installations": {app_id: wine.winpath(tmp_path / "inst")}})
 
     exe = launcher(make_launcher, "B.\\jre;Y;EJAVA_HOME;EJDK_HOME;", k126="1.8", k160=app_id)
     r = run_launcher(wine, exe, tempbase, winenv={name: home.winpath() for name, home in homes.items()})
@@ -111,7 +111,7 @@ def test_empty_sequence_consults_files_installations_and_fixed_variables(wine, m
     (app / ".vantrel" / "pref_jre.cfg").write_bytes(preferred.winpath().encode() + b"\r\nsecond line\r\n")
     (app / ".vantrel" / "inst_jre.cfg").write_bytes(installer.winpath().encode() + b"\n")
     app_id = unique_id()
-    registry.add("HKLM\\SOFTWARE\\brevane\\vantrel\\installations", app_id, wine.winpath(tmp_path / "inst"))
+    registry.seed({"HKLM\\SOFTWARE\\brevane\\vantrel\\installations": {app_id: wine.winpath(tmp_path / "inst")}})
 
     exe = launcher(make_launcher, "", k126="1.8", k160=app_id)
     r = run_launcher(wine, exe, tempbase, winenv={"MORLIN_JAVA_HOME": morlin.winpath(),
@@ -213,7 +213,7 @@ def test_previous_installation_without_the_export_gives_message_1005(wine, make_
                                                                      registry):
     installed = make_home(tmp_path / "inst" / "jre", GOOD, variant="noexport")
     app_id = unique_id()
-    registry.add("HKCU\\SOFTWARE\\brevane\\vantrel\\installations", app_id, wine.winpath(tmp_path / "inst"))
+    registry.seed({"HKCU\\SOFTWARE\\brevane\\vantrel\\installations": {app_id: wine.winpath(tmp_path / "inst")}})
     exe = launcher(make_launcher, "", k160=app_id)
     r = run_launcher(wine, exe, tempbase)
     found = r.index("found JRE from previous installation (user) " + exe_path(installed))
