@@ -249,3 +249,40 @@ def test_executable_type_1_needs_javaw(wine, make_launcher, tempbase, tmp_path):
     r.index("Trying to load JVM-DLL from " + exe_path(with_w, "javaw.exe"))
     assert path_settings(r)[0].endswith(";" + with_w.winpath().lower() + "\\bin")
     assert "Loading of JVM-DLL successful" in r.lines
+
+
+def test_chosen_runtime_home_reaches_the_vm_options(wine, make_launcher, tempbase, tmp_path):
+    """The home recorded for the chosen runtime is its bin directory and
+    "..", also when javaw.exe was chosen; VM options expand it."""
+    home = make_home(tmp_path / "jre", GOOD, javaw=True)
+    exe = make_launcher({107: "1", 128: "A" + home.winpath(), 123: "-Dvtl.home=${launcher:sys.jvmHome}"})
+    r = run_launcher(wine, exe, tempbase)
+    assert "Loading of JVM-DLL successful" in r.lines
+    assert f"-Dvtl.home={home.winpath().lower()}\\bin\\.." in home.trace().options()
+
+
+def test_path_search_failure_shows_the_width(wine, make_launcher, tempbase, tmp_path):
+    wrong = make_home(tmp_path / "wrong", GOOD, variant="i686")
+    exe = launcher(make_launcher, "S")
+    system_path = "C:\\windows\\system32;C:\\windows"
+    r = run_launcher(wine, exe, tempbase, winenv={"PATH": f"{system_path};{wrong.winpath()}\\bin"})
+    r.index("Testing location  (type S)")
+    assert r.checked() == [exe_path(wrong)]
+    assert "Failed with error code 193" in r.lines
+    assert r.rc == 1
+    assert r.err.startswith("no jvm 64\n")
+
+
+def test_overlong_path_and_variables_are_refused_not_cut(wine, make_launcher, tempbase, tmp_path):
+    """A PATH beyond 12000 characters is left as it is rather than cut; a
+    variable beyond 6000 characters counts as unset."""
+    home = make_home(tmp_path / "jre", GOOD)
+    long_path = "C:\\windows\\system32;C:\\windows;" + ";".join(["C:\\unused"] * 1400)
+    assert len(long_path) > 12000
+    exe = launcher(make_launcher, "EJAVA_HOME;A" + home.winpath())
+    r = run_launcher(wine, exe, tempbase, winenv={"PATH": long_path, "JAVA_HOME": "C:\\" + "j" * 7000})
+    assert r.checked() == [exe_path(home)]
+    assert f"ERROR: PATH is too long ({len(long_path) + 1} characters); the runtime's bin directory is not added" \
+        in r.lines
+    assert path_settings(r) == []
+    assert "Loading of JVM-DLL successful" in r.lines
