@@ -50,7 +50,8 @@ void finishClassPath(std::string& classPath, const ClassPathTexts& texts) {
 bool joinResolvedPieces(char* output, size_t cap, const char* list, const PieceResolver& resolve) {
     if (cap == 0) return false;
     output[0] = 0;
-    bool whole = true;
+    int leftOut = 0;
+    std::string firstLeftOut;
     std::string piece;
     std::vector<char> resolved(cap);
     const char* p = list;
@@ -65,14 +66,15 @@ bool joinResolvedPieces(char* output, size_t cap, const char* list, const PieceR
             if (fits && used + needed < cap) {
                 if (used > 0) appendChar(output, cap, ';');
                 appendText(output, cap, resolved.data());
-            } else {
+            } else if (leftOut++ == 0) {
                 // Half a directory name would name some other place.
-                logError(L"path list piece left out, the list is full: %S", piece.c_str());
-                whole = false;
+                firstLeftOut = piece;
             }
         }
         if (!end) break;
         p = end + 1;
     }
-    return whole;
+    if (leftOut > 0)
+        logError(L"path list full: %d pieces left out, the first: %S", leftOut, firstLeftOut.c_str());
+    return leftOut == 0;
 }

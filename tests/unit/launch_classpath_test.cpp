@@ -120,7 +120,12 @@ TEST(LaunchPathList, PiecesThatDoNotFitWholeAreLeftOut) {
     // "c:\app\lib" (10) fits in 16, "c:\app\longer" would need 14 more.
     EXPECT_EQ(joined("lib;longer;c:\\x", 16, &whole), "c:\\app\\lib;c:\\x");
     EXPECT_FALSE(whole);
-    EXPECT_TRUE(logContains(L"ERROR: path list piece left out, the list is full: longer"));
+    EXPECT_TRUE(logContains(L"ERROR: path list full: 1 pieces left out, the first: longer"));
+    clearCapturedLog();
+    EXPECT_EQ(joined("one;two;three;four;five", 16, &whole), "c:\\app\\one");
+    EXPECT_FALSE(whole);
+    std::vector<std::wstring> expectedLog = {L"ERROR: path list full: 4 pieces left out, the first: two"};
+    EXPECT_EQ(capturedLog(), expectedLog);
 
     // A piece that does not fit even alone is never cut.
     EXPECT_EQ(joined("averyveryverylongname", 16, &whole), "");
