@@ -48,7 +48,9 @@ def test_main_gets_utf16_arguments_on_the_main_thread_with_translated_paths(host
 
 def test_every_call_form_and_return_type_reaches_java_and_back(hostjvm):
     run = hostjvm.run_driver("create", "describe", "hostjvmtest/Probe", "instance", "hostjvmtest/Probe", "Zürich",
-                             "splash", "hostjvmtest/Probe", "bool", "hostjvmtest/Probe", "firstRun", "destroy",
+                             "splash", "hostjvmtest/Probe", "bool", "hostjvmtest/Probe", "firstRun",
+                             "bool", "hostjvmtest/Probe", "interruptSelf", "bool", "hostjvmtest/Probe", "wasInterrupted",
+                             "bool", "hostjvmtest/Probe", "wasInterrupted", "destroy",
                              options=["-Dprobe.firstRun=true"])
     assert run.rc == 0, run
     described = "true|-7|8364|-300|123456789|-1234567890123|1.5|-0.25|text"
@@ -64,6 +66,9 @@ def test_every_call_form_and_return_type_reaches_java_and_back(hostjvm):
     assert run.index("splash true false [Grüße] 10 -20 [0,0,0] 1 2 [café] 30 40 [255,255,255] -5 2147483647") > 0
     called = run.index("firstRun called")
     assert run.lines[called + 1] == "bool 1"
+    # A method that leaves the main thread interrupted: the flag is still
+    # set at the next call (and only there), as on a thread of the VM.
+    assert run.lines[called + 3:called + 8:2] == ["bool 1", "bool 1", "bool 0"], run
     assert run.lines[-1] == "destroy 0"
 
 
@@ -95,7 +100,7 @@ def test_exceptions_stay_pending_and_print_their_stack_trace(hostjvm):
                           "\tat hostjvmtest.Fail.main(Fail.java:7)\n"
                           "Caused by: java.lang.RuntimeException: root cause\n"), err
     assert 'Exception in thread "main" java.lang.UnsupportedOperationException: no check\n' \
-           "\tat hostjvmtest.Probe.failingCheck(Probe.java:27)\n" in err
+           "\tat hostjvmtest.Probe.failingCheck(Probe.java:38)\n" in err
     assert 'Exception in thread "main" java.lang.NoClassDefFoundError: hostjvmtest/Missing\n' in err
     assert "Caused by: java.lang.IllegalStateException: cannot initialise\n" in err
     assert "\tat hostjvmtest.Broken.<clinit>(Broken.java:5)\n" in err

@@ -23,6 +23,17 @@ public class Probe {
         return Boolean.getBoolean("probe.firstRun");
     }
 
+    /** Leaves the calling thread interrupted, as some methods do. */
+    public static boolean interruptSelf() {
+        Thread.currentThread().interrupt();
+        return true;
+    }
+
+    /** Whether the calling thread was interrupted; clears the flag. */
+    public static boolean wasInterrupted() {
+        return Thread.interrupted();
+    }
+
     public static boolean failingCheck() {
         throw new UnsupportedOperationException("no check");
     }

@@ -86,31 +86,69 @@ public final class BridgeServer {
     }
 
     /** Executes requests until DestroyJavaVM; then main returns and the VM waits for its other threads. */
-    private static void serve(LinkedBlockingQueue<byte[]> requests, OutputStream out) throws InterruptedException {
+    private static void serve(LinkedBlockingQueue<byte[]> requests, OutputStream out) {
         JniOps ops = new JniOps();
-        while (!ops.destroyed()) {
-            byte[] request = requests.take();
-            if (request == END) {
-                // The VM is shutting down on System.exit; let it finish.
-                Thread.currentThread().join();
-            }
-            byte[] reply = ops.execute(request);
-            // What Java printed before the reply must reach the bridge first.
-            System.out.flush();
-            System.err.flush();
-            try {
-                out.write(reply.length >>> 24);
-                out.write(reply.length >>> 16);
-                out.write(reply.length >>> 8);
-                out.write(reply.length);
-                out.write(reply);
-                out.flush();
-            } catch (IOException e) {
-                if (!shuttingDown) {
-                    Runtime.getRuntime().halt(1);
+        try {
+            while (!ops.destroyed()) {
+                byte[] request = takeRequest(requests);
+                if (request == END) {
+                    // The VM is shutting down on System.exit; let it finish.
+                    waitForShutdown();
                 }
-                Thread.currentThread().join();
+                byte[] reply = ops.execute(request);
+                // What Java printed before the reply must reach the bridge first.
+                System.out.flush();
+                System.err.flush();
+                writeFrame(out, reply);
+            }
+        } catch (IOException e) {
+            if (!shuttingDown) {
+                Runtime.getRuntime().halt(1);
+            }
+            waitForShutdown();
+        } catch (RuntimeException | Error e) {
+            // The launcher would wait for a reply forever: end instead.
+            System.err.println("hostjvm bridge: internal failure: " + e);
+            Runtime.getRuntime().halt(1);
+        }
+    }
+
+    /**
+     * The next request. A Java method may leave this thread interrupted, as
+     * it may in the launcher's thread; the flag must neither break the wait
+     * nor get lost before the next call into Java.
+     */
+    private static byte[] takeRequest(LinkedBlockingQueue<byte[]> requests) {
+        boolean interrupted = false;
+        while (true) {
+            try {
+                byte[] request = requests.take();
+                if (interrupted) {
+                    Thread.currentThread().interrupt();
+                }
+                return request;
+            } catch (InterruptedException e) {
+                interrupted = true;
             }
         }
+    }
+
+    private static void waitForShutdown() {
+        while (true) {
+            try {
+                Thread.sleep(Long.MAX_VALUE);
+            } catch (InterruptedException e) {
+                // the VM ends this thread when it exits
+            }
+        }
+    }
+
+    private static void writeFrame(OutputStream out, byte[] frame) throws IOException {
+        out.write(frame.length >>> 24);
+        out.write(frame.length >>> 16);
+        out.write(frame.length >>> 8);
+        out.write(frame.length);
+        out.write(frame);
+        out.flush();
     }
 }
