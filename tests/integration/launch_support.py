@@ -32,7 +32,8 @@ class Launch:
         self.tempbase = tempbase
         self.make_launcher = make_launcher
         self.name = name
-        self.home = make_home(tmp_path / "jre", version_line=version_line, script=script)
+        # javaw.exe too, so that graphical launchers (key 107 = 1) accept the home.
+        self.home = make_home(tmp_path / "jre", version_line=version_line, script=script, javaw=True)
         self.app_dir = tmp_path / "app"
         self.app_dir.mkdir(parents=True, exist_ok=True)
         self.configure(config, files)
@@ -111,8 +112,8 @@ class Run:
         return self.trace.main_args()
 
     def jni(self):
-        """The JNI calls after JNI_CreateJavaVM as "name arg..." texts with
-        references and method ids left out, for comparing sequences."""
+        """The JNI calls from JNI_CreateJavaVM on, as tuples (name, arguments...,
+        and "=>" with the result), references and method ids left out."""
         out = []
         started = False
         for line in self.trace:
@@ -120,12 +121,18 @@ class Run:
                 started = True
             if not started or line.name in ("main-arg", "main-result", "pending", "stdin-line", "stdin-stop"):
                 continue
-            args = [a for a in line.args if not (isinstance(a, str) and a[:1] in "@#")]
-            out.append(" ".join([line.name] + [str(a) for a in args]))
+            call = [line.name] + [a for a in line.args if not is_reference(a)]
+            if line.has_result and not is_reference(line.result):
+                call += ["=>", line.result]
+            out.append(tuple(call))
         return out
 
     def __repr__(self):
         return f"Run(rc={self.rc}, out={self.out!r}, err={self.err!r})\n{self.log}"
+
+
+def is_reference(value):
+    return isinstance(value, str) and value[:1] in ("@", "#")
 
 
 def library_path(run):
