@@ -238,6 +238,9 @@ StartOutcome startHost(const HostStart& start, HostLink& link, int& exitStatus) 
             return StartOutcome::failed;
         }
     }
+    // Nobody else is to connect.
+    closesocket(link.listener);
+    link.listener = INVALID_SOCKET;
     return StartOutcome::ready;
 }
 

@@ -125,15 +125,21 @@ bool startOutputRelay(OutputRelay& relay, SOCKET s, DWORD which) {
     relay.target = standardHandle(which);
     InitializeCriticalSection(&relay.lock);
     relay.thread = CreateThread(nullptr, 0, outputRelayThread, &relay, 0, nullptr);
-    return relay.thread != nullptr;
+    if (relay.thread) return true;
+    DeleteCriticalSection(&relay.lock);
+    relay.socket = INVALID_SOCKET;
+    return false;
 }
 
 bool startInputRelay(HostLink& link, SOCKET s) {
-    link.input = s;
     auto* start = new InputRelayStart{s, standardHandle(STD_INPUT_HANDLE)};
     link.inputThread = CreateThread(nullptr, 0, inputRelayThread, start, 0, nullptr);
-    if (!link.inputThread) delete start;
-    return link.inputThread != nullptr;
+    if (!link.inputThread) {
+        delete start;
+        return false;
+    }
+    link.input = s;
+    return true;
 }
 
 void closeOutputRelay(OutputRelay& relay) {
@@ -141,7 +147,9 @@ void closeOutputRelay(OutputRelay& relay) {
     if (relay.thread) {
         // Waking the relay by shutting the socket down lets it end by itself.
         shutdown(relay.socket, SD_BOTH);
-        WaitForSingleObject(relay.thread, 2000);
+        // A relay stuck writing to a reader that does not read keeps its
+        // socket and lock: freeing them under it would be worse.
+        if (WaitForSingleObject(relay.thread, 2000) != WAIT_OBJECT_0) return;
         CloseHandle(relay.thread);
         relay.thread = nullptr;
         DeleteCriticalSection(&relay.lock);
