@@ -62,16 +62,16 @@ DWORD WINAPI monitorHost(void*) {
     std::exit(status);
 }
 
-// The control connection broke: java ended. The monitor learns how and
-// ends the process; this only waits for it, or reports when it never does.
+// The control connection broke: java is ending (System.exit, whose
+// shutdown hooks may take their time, or a crash). The monitor learns how
+// it ended, from the status connection, and ends the process; this thread
+// only waits for that.
 [[noreturn]] void hostGone(const char* function) {
     VmRecord& r = vm();
-    if (WaitForSingleObject(r.hostEnded, kStatusGraceMs) == WAIT_OBJECT_0) {
-        Sleep(kStatusGraceMs);
-        ExitProcess(r.endKind == static_cast<LONG>(HostEnd::exited) ? static_cast<UINT>(r.endStatus) : 1);
-    }
-    reportProblem("lost the connection to the host JVM during %s", function);
-    ExitProcess(1);
+    traceStep("control connection ended during %s", function);
+    WaitForSingleObject(r.hostEnded, INFINITE);
+    Sleep(kStatusGraceMs);
+    ExitProcess(r.endKind == static_cast<LONG>(HostEnd::exited) ? static_cast<UINT>(r.endStatus) : 1);
 }
 
 // One round trip; false when the connection broke.

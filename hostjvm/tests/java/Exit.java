@@ -3,10 +3,16 @@ package hostjvmtest;
 /**
  * Calls System.exit: "main N" from main, "thread N" from a second thread
  * while main waits, "late N" from a non-daemon thread after main returned.
+ * A shutdown hook prints "hook ran" half a second later.
  */
 public final class Exit {
     public static void main(String[] args) throws Exception {
         int code = Integer.parseInt(args[1]);
+        // A hook that takes its time: its output must still arrive.
+        Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+            sleep(500);
+            System.out.println("hook ran");
+        }));
         switch (args[0]) {
             case "main":
                 System.out.println("exiting from main");
