@@ -1,8 +1,5 @@
-"""Fixtures for the end-to-end tests: they drive the packed x86_64 launcher
-under wine64 and read its exit code, its output and its diagnostic log."""
+"""Fixtures for the end-to-end tests (helpers are in vtltest.py)."""
 import os
-import re
-import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -11,91 +8,7 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import vtlblock  # noqa: E402
-
-ROOT = Path(__file__).resolve().parents[2]
-BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
-BUILD32 = Path(os.environ.get("VTL_BUILD_WIN32", ROOT / "build" / "win32"))
-BUILDNATIVE = Path(os.environ.get("VTL_BUILD_NATIVE", ROOT / "build" / "native"))
-WINE64 = "/usr/lib/wine/wine64"
-PREFIX = Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wineprefix"))
-
-
-class Result:
-    def __init__(self, rc, out, err):
-        self.rc = rc
-        self.out = out
-        self.err = err
-
-    def __repr__(self):
-        return f"Result(rc={self.rc}, out={self.out!r}, err={self.err!r})"
-
-
-def normalise(data):
-    return data.decode("utf-8", errors="replace").replace("\r\n", "\n")
-
-
-class Wine:
-    """Runs Windows programs in the test prefix, on the session's X display
-    so that message boxes appear (and block) as they would on a desktop."""
-
-    def __init__(self, prefix, display=None):
-        self.prefix = prefix
-        self.display = display
-        self.envrun = BUILD64 / "tests" / "envrun.exe"
-
-    def env(self, extra=None):
-        env = dict(os.environ)
-        env["WINEPREFIX"] = str(self.prefix)
-        env["WINEDEBUG"] = "-all"
-        env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-        env.pop("VANTREL_LOG", None)
-        env.pop("MORLIN_LOG", None)
-        env.pop("DISPLAY", None)
-        if self.display:
-            env["DISPLAY"] = self.display
-        if extra:
-            env.update({k: v for k, v in extra.items() if v is not None})
-            for k, v in extra.items():
-                if v is None:
-                    env.pop(k, None)
-        return env
-
-    def command(self, program, args=(), winenv=None, unset=(), raw_tail=None):
-        cmd = [WINE64]
-        if winenv or unset or raw_tail is not None:
-            cmd.append(str(self.envrun))
-            for name in unset:
-                cmd += ["-u", name]
-            for k, v in (winenv or {}).items():
-                cmd.append(f"{k}={v}")
-            if raw_tail is not None:
-                cmd += ["--raw", "--", raw_tail]
-                return cmd
-            cmd.append("--")
-        cmd.append(str(program))
-        cmd += [str(a) for a in args]
-        return cmd
-
-    def run(self, program, *args, env=None, winenv=None, unset=(), stdin=None, timeout=60, cwd=None,
-            raw_tail=None):
-        """env: Unix environment additions (reach the program unless Wine
-        overrides them); winenv: Windows-side variables set through envrun
-        (needed for TMP, TEMP, PATH, USERPROFILE, ...)."""
-        cmd = self.command(program, args, winenv, unset, raw_tail)
-        proc = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              env=self.env(env), timeout=timeout, cwd=cwd)
-        return Result(proc.returncode, normalise(proc.stdout), normalise(proc.stderr))
-
-    def popen(self, program, *args, env=None, winenv=None, **kwargs):
-        cmd = self.command(program, args, winenv)
-        return subprocess.Popen(cmd, env=self.env(env), **kwargs)
-
-    @staticmethod
-    def winpath(path):
-        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-    def reg(self, *args):
-        return self.run("reg.exe", *args, timeout=60)
+from vtltest import BUILD64, PREFIX, ROOT, WINE64, Wine  # noqa: E402
 
 
 @pytest.fixture(scope="session")
@@ -114,7 +27,6 @@ def xdisplay():
     proc.terminate()
     proc.wait(timeout=10)
 
-
 @pytest.fixture(scope="session")
 def wine(xdisplay):
     if not (BUILD64 / "vtlstub.exe").exists():
@@ -123,7 +35,6 @@ def wine(xdisplay):
                    env={**os.environ, "WINEPREFIX": str(PREFIX)}, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
     return Wine(PREFIX, xdisplay)
-
 
 @pytest.fixture
 def make_launcher(tmp_path):
@@ -142,47 +53,12 @@ def make_launcher(tmp_path):
 
     return make
 
-
 @pytest.fixture
 def tempbase(tmp_path):
     """A fresh temporary base for one test; pass it as TMP/TEMP with winenv."""
     base = tmp_path / "tempbase"
     base.mkdir()
     return base
-
-
-def temp_env(wine, base):
-    return {"TMP": wine.winpath(base), "TEMP": wine.winpath(base)}
-
-
-def read_log(path):
-    """The text of a diagnostic log file, checked for its byte-order mark
-    and CR LF line ends, with the line ends normalised."""
-    data = Path(path).read_bytes()
-    assert data.startswith(b"\xef\xbb\xbf"), "log lacks its UTF-8 byte-order mark"
-    text = data[3:].decode("utf-8")
-    assert "\n" not in text.replace("\r\n", ""), "log has a bare line feed"
-    return text.replace("\r\n", "\n")
-
-
-def log_files(base):
-    return sorted(Path(base).glob("vtl_nlog_*.log"), key=lambda p: int(re.findall(r"\d+", p.name)[-1]))
-
-
-def only_log(base):
-    files = log_files(base)
-    assert len(files) == 1, f"expected one log file, found {files}"
-    return read_log(files[0])
-
-
-def read_message_box(wine, exe, *args, env=None, winenv=None, timeout=60):
-    """Runs exe, reads the message box it shows ("caption|text") and closes
-    it. Returns (box text or None, the launcher's exit code)."""
-    proc = wine.popen(exe, *args, env=env, winenv=winenv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    reader = wine.run(BUILD64 / "tests" / "boxreader.exe", "30000", timeout=timeout)
-    out, err = proc.communicate(timeout=timeout)
-    box = reader.out.rstrip("\n") if reader.rc == 0 else None
-    return box, proc.returncode
 
 
 def pytest_configure(config):

@@ -7,7 +7,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, only_log, temp_env
+from vtltest import ROOT, only_log, temp_env
 
 sys.path.insert(0, str(ROOT / "testrt"))
 from homes import make_home  # noqa: E402,F401

@@ -4,7 +4,7 @@ lines and jvm.dll trace side by side."""
 import sys
 from pathlib import Path
 
-from conftest import ROOT, only_log, temp_env
+from vtltest import ROOT, only_log, temp_env
 
 sys.path.insert(0, str(ROOT / "testrt"))
 from homes import make_home  # noqa: E402

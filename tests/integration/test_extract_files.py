@@ -13,7 +13,7 @@ from pathlib import Path
 import pytest
 
 import vtlblock
-from conftest import BUILD64, log_files, only_log, temp_env
+from vtltest import BUILD64, log_files, only_log, temp_env
 
 EXTRACTRUN = BUILD64 / "tests" / "extractrun.exe"
 MESSAGES = {1009: "Internal error {0}"}

@@ -16,7 +16,7 @@ import time
 
 import pytest
 
-from conftest import BUILD64, log_files, only_log, read_log, temp_env
+from vtltest import BUILD64, log_files, only_log, read_log, temp_env
 
 GUARDRUN = BUILD64 / "tests" / "guardrun.exe"
 SEMHOLD = BUILD64 / "tests" / "semhold.exe"

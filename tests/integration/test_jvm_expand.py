@@ -5,7 +5,7 @@ those log lines show what the launcher made of each text."""
 import subprocess
 from types import SimpleNamespace
 
-from conftest import normalise, only_log, temp_env
+from vtltest import normalise, only_log, temp_env
 from jvm_support import CONSOLE, LOG_ON, MESSAGES, SEARCH_VARIABLES, Run, run_launcher
 
 

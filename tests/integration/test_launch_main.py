@@ -4,7 +4,7 @@ the Java-side initialisation (splash texts, helper library, first run) and
 the exit code of each way a launch can end."""
 import shutil
 
-from conftest import BUILD64
+from vtltest import BUILD64
 from launch_support import Launch
 
 VANTREL = "com/vantrel/runtime/launcher/WinLauncher"

@@ -6,7 +6,7 @@ import subprocess
 
 import pytest
 
-from conftest import BUILD64, BUILDNATIVE, only_log, temp_env
+from vtltest import BUILD64, BUILDNATIVE, only_log, temp_env
 
 HOSTJVM_HOME = BUILD64 / "hostjvm" / "home"
 RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"

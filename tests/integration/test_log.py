@@ -4,7 +4,7 @@ import re
 
 import pytest
 
-from conftest import log_files, only_log, read_log, temp_env
+from vtltest import log_files, only_log, read_log, temp_env
 
 LOG_ON = {"VANTREL_LOG": "yes"}
 

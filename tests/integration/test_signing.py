@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from conftest import BUILD64, BUILDNATIVE
+from vtltest import BUILD64, BUILDNATIVE
 
 USAGE = "Usage: app.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
 

@@ -2,7 +2,7 @@
 import pytest
 
 import vtlblock
-from conftest import BUILD64, only_log, read_message_box, temp_env
+from vtltest import BUILD64, only_log, read_message_box, temp_env
 
 USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
 
@@ -23,7 +23,7 @@ def test_unknown_or_differently_cased_word_goes_to_the_dispatcher(wine, make_lau
     logs = sorted(tempbase.glob("vtl_nlog_*.log"))
     assert len(logs) == 4
     for log in logs:
-        from conftest import read_log
+        from vtltest import read_log
         text = read_log(log)
         assert "calling StartServiceCtrlDispatcher" in text
         assert "StartServiceCtrlDispatcher returned" in text
