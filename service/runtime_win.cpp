@@ -1,8 +1,290 @@
-#include "core/log.h"
-#include "service/runtime.h"
+// The service process. It never loads a Java VM: it starts the launcher a
+// second time as the service child, reports the service status, turns stop
+// and shutdown requests into one line on the child's standard input, and
+// ends when the child has ended.
+#include <windows.h>
 
-// Placeholder until the service runtime lands.
-void WINAPI serviceMain(DWORD, LPSTR*) {}
+#include <string>
+#include <vector>
+
+#include "core/bounded.h"
+#include "core/cmdline.h"
+#include "core/log.h"
+#include "core/state.h"
+#include "service/childcmd.h"
+#include "service/runtime.h"
+#include "service/shutdown.h"
+#include "service/status.h"
+
+namespace {
+
+// The handler (dispatcher thread) and serviceMain (service thread) both
+// change the status record and the shutdown channel; this lock keeps each
+// change and its report together.
+CRITICAL_SECTION serviceLock;
+ServiceStatusRecord serviceStatus;
+SERVICE_STATUS_HANDLE statusHandle = nullptr;
+ShutdownChannel shutdownChannel;
+wchar_t childCommandLine[kLongCapacity];
+
+class Locked {
+public:
+    Locked() { EnterCriticalSection(&serviceLock); }
+    ~Locked() { LeaveCriticalSection(&serviceLock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+// The one place where the record goes to the SCM. Called with the lock
+// held. A non-zero number names the report in the failure log line.
+bool reportStatus(int failureNumber) {
+    SERVICE_STATUS record = {};
+    record.dwServiceType = serviceStatus.serviceType;
+    record.dwCurrentState = serviceStatus.currentState;
+    record.dwControlsAccepted = serviceStatus.controlsAccepted;
+    record.dwWin32ExitCode = serviceStatus.win32ExitCode;
+    record.dwServiceSpecificExitCode = serviceStatus.serviceSpecificExitCode;
+    record.dwCheckPoint = serviceStatus.checkPoint;
+    record.dwWaitHint = serviceStatus.waitHint;
+    if (SetServiceStatus(statusHandle, &record)) return true;
+    DWORD error = GetLastError();
+    if (failureNumber) logLine(L"SetServiceStatus %d failed %d", failureNumber, static_cast<int>(error));
+    return false;
+}
+
+bool writeChannel(void* handle, const char* data, size_t size, uint32_t* error) {
+    DWORD written = 0;
+    if (WriteFile(static_cast<HANDLE>(handle), data, static_cast<DWORD>(size), &written, nullptr) &&
+        written == size)
+        return true;
+    *error = GetLastError();
+    return false;
+}
+
+void closeChannel(void* handle) { CloseHandle(static_cast<HANDLE>(handle)); }
+
+const ShutdownChannelOps channelOps = {writeChannel, closeChannel};
+
+// ANSI text as wide text, cut to the general limit of 5999 characters.
+std::wstring ansiToWide(const char* text) {
+    int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (needed <= 1) return std::wstring();
+    std::vector<wchar_t> wide(static_cast<size_t>(needed));
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), needed);
+    std::wstring result(wide.data());
+    if (result.size() > kPathCapacity - 1) result.resize(kPathCapacity - 1);
+    return result;
+}
+
+void takeServiceName(DWORD argc, LPSTR* argv) {
+    size_t length = argc >= 1 && argv[0] ? textLength(argv[0], kPathCapacity) : 0;
+    copyText(serviceName, kPathCapacity, length >= 1 && length < kPathCapacity ? argv[0] : "unknown");
+    logLine(L"service name is '%S'", serviceName);
+}
+
+bool buildCommandLine(DWORD argc, LPSTR* argv) {
+    ArgumentVector own;
+    splitCommandLine(GetCommandLineW(), own);
+    std::vector<std::wstring> startParameters;
+    for (DWORD i = 1; i < argc; ++i) startParameters.push_back(ansiToWide(argv[i] ? argv[i] : ""));
+    if (buildChildCommandLine(childCommandLine, kLongCapacity, own, ansiToWide(serviceName), startParameters))
+        return true;
+    logError(L"service child command line longer than %d characters", static_cast<int>(kLongCapacity - 1));
+    return false;
+}
+
+// The service cannot run its child: say so to the SCM rather than leave it
+// believing in a running service that has nothing behind it.
+void reportStartFailure() {
+    Locked lock;
+    markStartFailed(serviceStatus);
+    reportStatus(0);
+}
+
+struct ChildPipes {
+    HANDLE outputRead = nullptr;
+    HANDLE outputWrite = nullptr;
+    HANDLE inputRead = nullptr;
+    HANDLE inputWrite = nullptr;  // the shutdown channel
+};
+
+void closeIfOpen(HANDLE& handle) {
+    if (handle) CloseHandle(handle);
+    handle = nullptr;
+}
+
+void closePipes(ChildPipes& pipes) {
+    closeIfOpen(pipes.outputRead);
+    closeIfOpen(pipes.outputWrite);
+    closeIfOpen(pipes.inputRead);
+    closeIfOpen(pipes.inputWrite);
+}
+
+bool createPipes(ChildPipes& pipes) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!CreatePipe(&pipes.outputRead, &pipes.outputWrite, &inheritable, 0)) {
+        logLine(L"CreatePipe error (%d)", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (!SetHandleInformation(pipes.outputRead, HANDLE_FLAG_INHERIT, 0)) {
+        logLine(L"SetHandleInformation error (%d)", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (!CreatePipe(&pipes.inputRead, &pipes.inputWrite, &inheritable, 0)) {
+        logLine(L"CreatePipe error 2 (%d)", static_cast<int>(GetLastError()));
+        return false;
+    }
+    if (!SetHandleInformation(pipes.inputWrite, HANDLE_FLAG_INHERIT, 0)) {
+        logLine(L"SetHandleInformation error 2 (%d)", static_cast<int>(GetLastError()));
+        return false;
+    }
+    return true;
+}
+
+bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = pipes.inputRead;
+    startup.hStdOutput = pipes.outputWrite;
+    startup.hStdError = pipes.outputWrite;
+    DWORD flags = readServicePriority() | DETACHED_PROCESS;
+    if (CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                       &child))
+        return true;
+    logLine(L"could not start process %s (%d)", childCommandLine, static_cast<int>(GetLastError()));
+    return false;
+}
+
+void startDrain(HANDLE& outputRead) {
+    HANDLE thread = CreateThread(nullptr, 0, drainChildOutput, outputRead, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    // Without a reader the child would block on a full pipe; with the read
+    // end closed its writes fail instead.
+    logError(L"could not start the output drain (%d)", static_cast<int>(GetLastError()));
+    closeIfOpen(outputRead);
+}
+
+[[noreturn]] void finishAfterChild(PROCESS_INFORMATION& child) {
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(child.hProcess, &exitCode)) exitCode = 0;
+    logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
+    {
+        Locked lock;
+        if (markChildEnded(serviceStatus, exitCode)) {
+            reportStatus(10);
+            logLine(L"service stopped set");
+        }
+    }
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    logLine(L"exiting");
+    ExitProcess(0);
+}
+
+// Only flags that name a priority class may reach CreateProcessW; others
+// (suspended, new console, ...) would leave the child hanging or unborn.
+DWORD priorityClassOnly(DWORD value) {
+    const DWORD classes = IDLE_PRIORITY_CLASS | BELOW_NORMAL_PRIORITY_CLASS | NORMAL_PRIORITY_CLASS |
+                          ABOVE_NORMAL_PRIORITY_CLASS | HIGH_PRIORITY_CLASS | REALTIME_PRIORITY_CLASS;
+    if (value & ~classes)
+        logError(L"priority value %d holds flags that are not a priority class; they are ignored",
+                 static_cast<int>(value));
+    return value & classes;
+}
+
+}  // namespace
+
+void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
+    logLine(L"service main");
+    InitializeCriticalSection(&serviceLock);
+    serviceStatus = ServiceStatusRecord();
+    takeServiceName(argc, argv);
+    statusHandle = RegisterServiceCtrlHandlerA(serviceName, serviceControlHandler);
+    if (!statusHandle) return;
+    {
+        Locked lock;
+        reportStatus(0);
+    }
+    if (!buildCommandLine(argc, argv)) {
+        reportStartFailure();
+        return;
+    }
+    ChildPipes pipes;
+    if (!createPipes(pipes)) {
+        closePipes(pipes);
+        reportStartFailure();
+        return;
+    }
+    PROCESS_INFORMATION child = {};
+    if (!startChild(pipes, child)) {
+        closePipes(pipes);
+        reportStartFailure();
+        return;
+    }
+    // Only the child keeps its ends, so its end gives end of file here and
+    // a closed channel gives end of file there.
+    closeIfOpen(pipes.outputWrite);
+    closeIfOpen(pipes.inputRead);
+    startDrain(pipes.outputRead);
+    {
+        Locked lock;
+        markChildStarted(serviceStatus);
+        reportStatus(0);
+        attachShutdownChannel(shutdownChannel, pipes.inputWrite, channelOps);
+    }
+    logLine(L"registering ConsoleCtrlHandler");
+    SetConsoleCtrlHandler(ignoreConsoleEvents, TRUE);
+    WaitForSingleObject(child.hProcess, INFINITE);
+    finishAfterChild(child);
+}
+
+void WINAPI serviceControlHandler(DWORD control) {
+    logLine(L"control handler request %d", static_cast<int>(control));
+    ControlOutcome outcome;
+    {
+        Locked lock;
+        outcome = applyControlRequest(serviceStatus, control);
+        reportStatus(outcome.reportNumber);
+    }
+    if (outcome.sendShutdown) sendShutdown(0);
+}
+
+void sendShutdown(int code) {
+    Locked lock;
+    requestShutdown(shutdownChannel, code, channelOps);
+}
+
+DWORD readServicePriority() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\brevane\\morlin\\priority", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return NORMAL_PRIORITY_CLASS;
+    DWORD result = NORMAL_PRIORITY_CLASS;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    if (RegQueryValueExA(key, serviceName, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof data) {
+        logLine(L"using priority %d", static_cast<int>(data));
+        result = priorityClassOnly(data);
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+DWORD WINAPI drainChildOutput(LPVOID readHandle) {
+    logLine(L"consuming output");
+    char buffer[kPathCapacity];
+    DWORD count = 0;
+    while (ReadFile(static_cast<HANDLE>(readHandle), buffer, sizeof buffer, &count, nullptr) && count > 0) {
+    }
+    logLine(L"consuming output done");
+    return 0;
+}
 
 BOOL WINAPI ignoreConsoleEvents(DWORD) {
     logLine(L"ConsoleCtrlHandler event");
