@@ -57,13 +57,16 @@ class Run:
         return f"Run(rc={self.rc}, out={self.out!r}, err={self.err!r})\n{self.log}"
 
 
-def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120):
+def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120, display=True):
     """Runs the launcher in the foreground with the log on, the search
-    variables unset unless given, and returns the run with its log."""
+    variables unset unless given, and returns the run with its log.
+    display=False: no X display, so a message box (executable type 1)
+    returns at once instead of waiting for a click."""
     env = temp_env(wine, tempbase)
     env.update(winenv or {})
     unset = tuple(unset) + tuple(v for v in SEARCH_VARIABLES if v not in env)
-    result = wine.run(exe, *args, env=LOG_ON, winenv=env, unset=unset, timeout=timeout)
+    unix = dict(LOG_ON) if display else {**LOG_ON, "DISPLAY": None}
+    result = wine.run(exe, *args, env=unix, winenv=env, unset=unset, timeout=timeout)
     return Run(result, only_log(tempbase))
 
 

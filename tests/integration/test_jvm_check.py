@@ -92,13 +92,14 @@ def test_cached_text_is_trusted_except_the_broken_forms(wine, make_launcher, tem
     assert "got version from registry 1.7.0_80" in r.lines
     assert len(home.java_runs()) == 1
 
-    for untrusted in ("1.6.", "1.0.0"):
+    # The broken forms, and a text longer than the 2000-character version buffer.
+    for untrusted in ("1.6.", "1.0.0", "1.7." + "1" * 2100):
         wine.reg("add", cache_key(home), "/v", "Version", "/t", "REG_SZ", "/d", untrusted, "/f")
         fresh_log(tempbase)
         r = run_launcher(wine, exe, tempbase)
         assert "got version from execution 1.8.0_121" in r.lines, untrusted
         assert cache_values(wine, home)["Version"] == ("REG_SZ", "1.8.0_121")
-    assert len(home.java_runs()) == 3
+    assert len(home.java_runs()) == 4
 
 
 def test_failing_run_is_cached_as_1_0_0_and_run_again(wine, make_launcher, tempbase, tmp_path, cached):

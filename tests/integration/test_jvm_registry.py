@@ -198,3 +198,16 @@ def test_empty_application_id_reads_no_installation(wine, make_launcher, tempbas
     assert all(re.fullmatch(r"checking app id  \((0|512), [0-9A-F]+\)", l) for l in checks), checks
     assert r.starting("could not open installation node") == []
     assert r.starting("could not query value node") == []
+
+
+def test_javaw_path_under_executable_type_1_fails(wine, make_launcher, tempbase, tmp_path, java_registry):
+    """Type 1 turns the last ".exe" into "w.exe": a located javaw.exe
+    becomes javaww.exe, which does not exist."""
+    home = make_home(tmp_path / "jre", version_line("1.8.0_121"), javaw=True)
+    javaw = exe_path(home, "javaw.exe")
+    java_registry.own(CACHE + javaw.replace("\\", "/"))
+    java_registry.seed({located_key(LOCATED_USER, javaw): {}})
+    r = run_launcher(wine, make_launcher({107: "1", 128: "Y"}), tempbase, display=False)
+    assert r.checked() == [javaw]
+    r.index("checkJavaExe returning 0", r.index("got version from execution 1.8.0_121"))
+    assert "ERROR: No JVM found" in r.lines
