@@ -32,12 +32,19 @@ bool cacheKeyPath(const char* javaExe, char* keyPath, size_t cap) {
 }  // namespace
 
 bool javaExeInHome(const char* home, char* javaExe, size_t cap) {
-    if (!formatText(javaExe, cap, "%s\\jre\\bin\\java.exe", home)) return false;
+    // A cut path could name some other file: leave nothing instead.
+    if (!formatText(javaExe, cap, "%s\\jre\\bin\\java.exe", home)) {
+        if (cap > 0) javaExe[0] = 0;
+        return false;
+    }
     if (getConfigInt(key::RequireJdk) != 0) {
         char tools[kPathCapacity];
         return formatText(tools, kPathCapacity, "%s\\lib\\tools.jar", home) && pathExists(tools);
     }
-    if (!pathExists(javaExe)) return formatText(javaExe, cap, "%s\\bin\\java.exe", home);
+    if (!pathExists(javaExe) && !formatText(javaExe, cap, "%s\\bin\\java.exe", home)) {
+        javaExe[0] = 0;
+        return false;
+    }
     return true;
 }
 
@@ -86,13 +93,14 @@ bool checkJavaExe(char* javaExe, size_t exeCap, char* version, size_t versionCap
                   const VersionComponents& maximum, bool allowPreRelease) {
     logLine(L"checkJavaExe (%S, [out], %d, %d, %d)", javaExe, static_cast<int>(minimum.size()),
             static_cast<int>(maximum.size()), allowPreRelease ? 1 : 0);
+    // A path that cannot be resolved within its buffer is not looked up:
+    // cut, it could name some other file.
     char absolute[kPathCapacity];
-    absolutePath(absolute, kPathCapacity, javaExe, false);
-    copyText(javaExe, exeCap, absolute);
+    bool resolved = absolutePath(absolute, kPathCapacity, javaExe, false) && copyText(javaExe, exeCap, absolute);
 
     bool result = false;
     WIN32_FIND_DATAA data;
-    HANDLE found = FindFirstFileA(javaExe, &data);
+    HANDLE found = resolved ? FindFirstFileA(javaExe, &data) : INVALID_HANDLE_VALUE;
     if (found == INVALID_HANDLE_VALUE) {
         logLine(L"file doesn't exist");
     } else {

@@ -49,7 +49,11 @@ struct SearchResult {
 
 bool testLocation(SearchResult& r, const char* directory, const Bounds& bounds, bool existenceOnly) {
     char home[kPathCapacity];
-    absolutePath(home, kPathCapacity, directory, false);
+    if (!absolutePath(home, kPathCapacity, directory, false)) {
+        // Cut, the directory could be some other one: nothing is found there.
+        r.javaExe[0] = 0;
+        return existenceOnly;
+    }
     preparePackedJre(home);
     bool found = javaExeInHome(home, r.javaExe, kPathCapacity);
     if (existenceOnly) return true;
