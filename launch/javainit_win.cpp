@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "files/paths.h"
 #include "launch/javavm.h"
+#include "launch/launchargs.h"
 #include "launch/runtime_contract.h"
 
 namespace {
@@ -26,6 +27,15 @@ constexpr size_t kHelperDirectoryCapacity = 4000;
 void clearPendingException(JNIEnv* env) { checkJavaException(env, false); }
 
 jint configInt(int key) { return static_cast<jint>(getConfigInt(key)); }
+
+// Configuration texts are in the ANSI code page; NewStringUTF reads
+// modified UTF-8, which only agrees with them for ASCII.
+jstring newJavaString(JNIEnv* env, const char* ansi) {
+    wchar_t wide[kSplashTextCapacity];
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, kSplashTextCapacity) <= 0)
+        widenText(wide, kSplashTextCapacity, ansi);
+    return env->NewStringUTF(toModifiedUtf8(wide).c_str());
+}
 
 bool helperLibraryPath(wchar_t* path, size_t cap) {
     wchar_t directory[kHelperDirectoryCapacity];
@@ -59,7 +69,7 @@ void passSplashConfiguration(JNIEnv* env) {
     for (int i = 0; i < 4; ++i) {
         char text[kSplashTextCapacity];
         getConfigString(textKeys[i], text, kSplashTextCapacity);
-        texts[i] = env->NewStringUTF(text);
+        texts[i] = newJavaString(env, text);
     }
     jboolean setting = getConfigInt(key::SplashSetting) != 0 ? JNI_TRUE : JNI_FALSE;
     env->CallStaticVoidMethod(cls, method, JNI_TRUE, setting, texts[0], configInt(key::Splash1X),

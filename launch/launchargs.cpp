@@ -86,3 +86,21 @@ ArgumentVector buildLauncherArguments(const LauncherArgumentValues& values, cons
 }
 
 bool isVerbatimRedirection(const std::wstring& name) { return !name.empty() && name[0] == L'$'; }
+
+std::string toModifiedUtf8(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        unsigned u = static_cast<unsigned>(c) & 0xFFFF;
+        if (u != 0 && u < 0x80) {
+            out += static_cast<char>(u);
+        } else if (u < 0x800) {
+            out += static_cast<char>(0xC0 | (u >> 6));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (u >> 12));
+            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}

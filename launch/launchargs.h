@@ -54,3 +54,8 @@ ArgumentVector buildLauncherArguments(const LauncherArgumentValues& values, cons
 // A redirection file name after expansion is used as it stands when it
 // begins with "$"; otherwise it is to be made absolute.
 bool isVerbatimRedirection(const std::wstring& name);
+
+// The JNI "modified UTF-8" form of a UTF-16 text, as NewStringUTF expects
+// it: every code unit on its own (a surrogate pair becomes two three-byte
+// sequences) and U+0000 as the two bytes C0 80.
+std::string toModifiedUtf8(const std::wstring& text);

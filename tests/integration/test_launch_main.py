@@ -14,7 +14,7 @@ FIRST_RUN = "com/vantrel/runtime/launcher/FirstRun"
 MAIN_SIG = "([Ljava/lang/String;)V"
 SPLASH_SIG = "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V"
 NO_EXCEPTION = ("ExceptionOccurred", "=>", None)
-SPLASH = {108: "1", 10123: "1", 163: "1", 10111: "Version 1.0", 10109: "10", 10110: "20", 10114: "0,0,0",
+SPLASH = {108: "1", 10123: "1", 163: "1", 10111: "Version 1.0 \u00e9", 10109: "10", 10110: "20", 10114: "0,0,0",
           10113: "1", 10115: "2", 10118: "Line two", 10116: "30", 10117: "40", 10121: "255,255,255",
           10120: "3", 10122: "4", 10112: "unused font", 10119: "unused font"}
 HELPER = BUILD64 / "runtime" / "vtlinst" / "vtlinst.dll"
@@ -52,9 +52,10 @@ def test_complete_vantrel_launch_call_sequence(wine, make_launcher, tmp_path, te
     args = ["false", "com.example.Main", "", "", "false", "x"]
     expected = [("JNI_CreateJavaVM", "0x00010002", len(r.options()), True, "=>", 0),
                 ("FindClass", MORLIN), ("GetStaticMethodID", "initAwtSplashConfig", SPLASH_SIG),
-                ("NewStringUTF", "Version 1.0"), ("NewStringUTF", "0,0,0"), ("NewStringUTF", "Line two"),
+                ("NewStringUTF", "Version 1.0 \u00e9"), ("NewStringUTF", "0,0,0"), ("NewStringUTF", "Line two"),
                 ("NewStringUTF", "255,255,255"),
-                ("CallStaticVoidMethod", MORLIN, "initAwtSplashConfig", SPLASH_SIG, True, True, "Version 1.0", 10, 20,
+                ("CallStaticVoidMethod", MORLIN, "initAwtSplashConfig", SPLASH_SIG, True, True, "Version 1.0 \u00e9",
+                 10, 20,
                  "0,0,0", 1, 2, "Line two", 30, 40, "255,255,255", 3, 4),
                 ("DeleteLocalRef",), ("DeleteLocalRef",), ("DeleteLocalRef",), ("DeleteLocalRef",), NO_EXCEPTION,
                 ("FindClass", COMMON), ("GetStaticMethodID", "initFromLauncher", "(Z)V"),

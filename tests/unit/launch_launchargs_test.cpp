@@ -181,3 +181,15 @@ TEST(LaunchNativePath, AValueThatDoesNotFitIsRefusedWhole) {
     EXPECT_FALSE(composeNativePath(out, sizeof out, "c:\\abcdefghijkl", nullptr));  // the ";" no longer fits
     EXPECT_STREQ(out, "");
 }
+
+TEST(LaunchModifiedUtf8, EncodesEachCodeUnit) {
+    EXPECT_EQ(toModifiedUtf8(L"Version 1.0"), "Version 1.0");
+    EXPECT_EQ(toModifiedUtf8(L"caf\u00e9"), "caf\xc3\xa9");
+    EXPECT_EQ(toModifiedUtf8(L"\u20ac"), "\xe2\x82\xac");
+    EXPECT_EQ(toModifiedUtf8(L"\u07ff\u0800"), "\xdf\xbf\xe0\xa0\x80");
+    EXPECT_EQ(toModifiedUtf8(std::wstring(1, L'\0')), "\xc0\x80");
+    // A surrogate pair: two three-byte sequences, not one four-byte one.
+    std::wstring pair = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00)};
+    EXPECT_EQ(toModifiedUtf8(pair), "\xed\xa0\xbd\xed\xb8\x80");
+    EXPECT_EQ(toModifiedUtf8(L""), "");
+}
