@@ -100,3 +100,20 @@ def test_mandatory_entries_end_the_launch(wine, make_launcher, tmp_path, tempbas
     (tmp_path / "app" / "missing.jar").write_bytes(b"PK")
     r = launch.run()
     assert r.rc == 0, r
+
+
+def test_over_long_values_are_left_out_not_cut(wine, make_launcher, tmp_path, tempbase):
+    """An environment value over 5999 characters, or a name that expands
+    beyond its buffer, is never cut into a wrong path."""
+    long_value = "c:\\" + "v" * 7000
+    launch = Launch(wine, make_launcher, tmp_path, tempbase, {2001: "m", 121: "E0LONG;A0${LONG};A0kept.jar"})
+    r = launch.run(winenv={"LONG": long_value})
+    assert r.rc == 0, r
+    assert r.option("-Djava.class.path=") == launch.win("kept.jar")
+    assert r.has("ERROR: environment variable LONG is too long for the class path (7003 characters), left out")
+    assert r.starting("ERROR: classpath entry too long after expansion, left out: ")
+
+    launch.configure({2001: "m", 121: "E1LONG"})
+    r = launch.run(winenv={"LONG": long_value})
+    assert r.rc == 1
+    assert r.err.startswith("missing LONG\n"), r
