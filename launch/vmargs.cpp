@@ -21,12 +21,13 @@ const wchar_t kLocaleDefault[] = L"-Dsun.locale.formatasdefault=true";
 
 bool beginsWith(const std::wstring& text, const wchar_t* prefix) { return text.compare(0, wcslen(prefix), prefix) == 0; }
 
-// A configured option text: expanded, split like a command line, applied.
-void applyConfiguredText(wchar_t* text, const OptionLineHooks& hooks) {
+// A configured option text (a buffer of kPathCapacity), expanded and split
+// like a command line.
+ArgumentVector configuredTokens(wchar_t* text, const OptionLineHooks& hooks) {
     hooks.expand(text, kPathCapacity);
     ArgumentVector tokens;
     splitCommandLine(text, tokens);
-    applyOptionTokensWith(tokens, hooks.apply);
+    return tokens;
 }
 
 void applyVersionSpecificLine(const char* jvmVersion, const OptionLineHooks& hooks) {
@@ -44,7 +45,7 @@ void applyVersionSpecificLine(const char* jvmVersion, const OptionLineHooks& hoo
         std::vector<wchar_t> line(kPathCapacity);
         getConfigWide(static_cast<int>(prefixKey + 1), line.data(), line.size());
         logLine(L"adding specific %s", line.data());
-        applyConfiguredText(line.data(), hooks);
+        applyOptionTokensWith(configuredTokens(line.data(), hooks), hooks.apply);
         return;
     }
 }
@@ -88,9 +89,7 @@ bool versionPrefixMatches(const char* version, const std::string& prefix) {
 void collectVmOptionsWith(const ArgumentVector& arguments, const char* jvmVersion, const OptionLineHooks& hooks) {
     std::vector<wchar_t> configured(kPathCapacity);
     getConfigWide(key::VmOptions, configured.data(), configured.size());
-    hooks.expand(configured.data(), configured.size());
-    ArgumentVector tokens;
-    splitCommandLine(configured.data(), tokens);
+    ArgumentVector tokens = configuredTokens(configured.data(), hooks);
     logLine(L"adding options");
     applyOptionTokensWith(tokens, hooks.apply);
 
