@@ -155,6 +155,42 @@ bool samePath(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
+// Feeds everything written to the PE checksum on its way to the file.
+class ChecksumSink : public ByteSink {
+public:
+    explicit ChecksumSink(ByteSink& inner) : inner_(inner) {}
+    bool write(const void* data, size_t n) override {
+        checksum.add(data, n);
+        return inner_.write(data, n);
+    }
+    PeChecksum checksum;
+
+private:
+    ByteSink& inner_;
+};
+
+bool writeExecutable(const Project& project, const StubPrefix& prefix, const std::filesystem::path& output,
+                     OutputFile& file, uint64_t* size, std::string* error) {
+    ChecksumSink sink(file);
+    BlockWriteResult written;
+    if (!file.open(output, error)) return false;
+    if (!sink.write(prefix.bytes.data(), prefix.bytes.size()) || !writeBlock(project.block, sink, &written, error)) {
+        if (error->empty()) *error = "writing failed";
+        return false;
+    }
+    if (prefix.recomputeChecksum) {
+        unsigned char field[4];
+        uint32_t value = sink.checksum.finish();
+        for (int i = 0; i < 4; ++i) field[i] = static_cast<unsigned char>(value >> (8 * i));
+        if (!file.patch(prefix.checksumOffset, field, 4)) {
+            *error = "writing failed";
+            return false;
+        }
+    }
+    *size = prefix.bytes.size() + written.totalBytes;
+    return true;
+}
+
 int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostream& out, std::ostream& err) {
     BuildRequest r;
     std::string error;
@@ -180,7 +216,8 @@ int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostre
     }
 
     std::filesystem::path stubPath = chooseStub(r, project, argv0);
-    std::string image, prefix;
+    std::string image;
+    StubPrefix prefix;
     if (!readWholeFile(stubPath, &image)) {
         err << "vtlpack: cannot read the launcher stub " << stubPath.u8string()
             << "; give one with --stub STUB.exe or choose one with --arch\n";
@@ -193,17 +230,15 @@ int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostre
     image.clear();
 
     OutputFile file;
-    BlockWriteResult written;
-    if (!file.open(outputPath, &error) || !file.write(prefix.data(), prefix.size()) ||
-        !writeBlock(project.block, file, &written, &error) || !file.commit(&error)) {
-        if (error.empty()) error = "writing failed";
+    uint64_t size = 0;
+    if (!writeExecutable(project, prefix, outputPath, file, &size, &error) || !file.commit(&error)) {
         err << "vtlpack: " << r.output << ": " << error << "\nvtlpack: nothing written\n";
         return kFailed;
     }
-    out << "vtlpack: wrote " << r.output << " (" << prefix.size() + written.totalBytes << " bytes): stub "
-        << stubPath.u8string() << ", " << project.block.config.size() << " settings, "
-        << project.block.messages.size() << " messages, " << project.block.sections.size() << " language sections, "
-        << project.block.files.size() << " embedded files\n";
+    out << "vtlpack: wrote " << r.output << " (" << size << " bytes): stub " << stubPath.u8string() << ", "
+        << project.block.config.size() << " settings, " << project.block.messages.size() << " messages, "
+        << project.block.sections.size() << " language sections, " << project.block.files.size()
+        << " embedded files\n";
     return kOk;
 }
 

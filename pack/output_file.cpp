@@ -53,6 +53,13 @@ bool OutputFile::write(const void* data, size_t n) {
     return static_cast<bool>(out_);
 }
 
+bool OutputFile::patch(uint64_t offset, const void* data, size_t n) {
+    out_.seekp(static_cast<std::streamoff>(offset));
+    out_.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
+    out_.seekp(0, std::ios::end);
+    return static_cast<bool>(out_);
+}
+
 bool OutputFile::commit(std::string* error) {
     out_.flush();
     bool ok = static_cast<bool>(out_);

@@ -3,6 +3,7 @@
 // `commit` succeeds. Destroying an uncommitted file removes the temporary.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,8 @@ public:
 
     bool open(const std::filesystem::path& target, std::string* error);
     bool write(const void* data, size_t n) override;
+    // Overwrites bytes already written (then goes on at the end).
+    bool patch(uint64_t offset, const void* data, size_t n);
     bool commit(std::string* error);
     const std::filesystem::path& temporaryPath() const { return temp_; }
 

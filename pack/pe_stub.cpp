@@ -49,6 +49,10 @@ void readCertificateEntry(const std::string& image, StubLayout* layout) {
     }
     uint64_t entry = directories + 8ull * kCertificateDirectory;
     uint64_t optionalEnd = optional + static_cast<uint64_t>(layout->optionalHeaderSize);
+    if (optional + 68 <= optionalEnd && fits(image, optional + 64, 4)) {
+        layout->checksumOffset = optional + 64;
+        layout->checksum = u32(image, optional + 64);
+    }
     if (!fits(image, countField, 4) || u32(image, countField) <= kCertificateDirectory || entry + 8 > optionalEnd ||
         !fits(image, entry, 8))
         return;
@@ -99,7 +103,7 @@ bool readStubLayout(const std::string& image, StubLayout* layout, std::string* e
     return true;
 }
 
-bool prepareStub(const std::string& image, bool stripSignature, std::string* prefix, std::string* error) {
+bool prepareStub(const std::string& image, bool stripSignature, StubPrefix* prefix, std::string* error) {
     StubLayout layout;
     if (!readStubLayout(image, &layout, error)) return false;
     uint64_t at = layout.blockOffset;
@@ -144,6 +148,34 @@ bool prepareStub(const std::string& image, bool stripSignature, std::string* pre
                  hex(tailStart) + "); use an unmodified launcher stub";
         return false;
     }
-    *prefix = std::move(head);
+    prefix->checksumOffset = layout.checksumOffset;
+    prefix->recomputeChecksum = layout.checksum != 0;
+    if (prefix->recomputeChecksum)
+        for (size_t i = 0; i < 4; ++i) head[layout.checksumOffset + i] = 0;
+    prefix->bytes = std::move(head);
     return true;
+}
+
+void PeChecksum::add(const void* data, size_t n) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    length_ += n;
+    size_t i = 0;
+    if (pending_ >= 0 && n > 0) {
+        sum_ += static_cast<unsigned>(pending_) | static_cast<unsigned>(p[0]) << 8;
+        pending_ = -1;
+        i = 1;
+    }
+    for (; i + 1 < n; i += 2) {
+        sum_ += static_cast<unsigned>(p[i]) | static_cast<unsigned>(p[i + 1]) << 8;
+        // Folding now and then keeps the sum far from overflowing.
+        if (sum_ >> 48) sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+    }
+    if (i < n) pending_ = p[i];
+}
+
+uint32_t PeChecksum::finish() {
+    if (pending_ >= 0) sum_ += static_cast<unsigned>(pending_);
+    pending_ = -1;
+    while (sum_ >> 16) sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+    return static_cast<uint32_t>(sum_ + length_);
 }

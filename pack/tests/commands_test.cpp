@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "pack/commands.h"
+#include "pack/pe_stub.h"
 #include "pack/tests/test_support.h"
 
 namespace {
@@ -106,6 +107,25 @@ TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
     r = vtlpack({"build", u8(good), "-o", u8(good), "--stub", u8(stub)});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("one of the inputs"), std::string::npos);
+}
+
+TEST(Commands, OutputChecksumCoversTheWholeFile) {
+    TempDir dir;
+    PeSpec spec;
+    spec.checksum = 0xABCDE;
+    std::filesystem::path stub = dir.file("stub.exe", makePe(spec));
+    dir.file("data.bin", std::string(12345, 'd'));
+    std::filesystem::path project = dir.file("p.toml", "[[files]]\nsource = \"data.bin\"\n");
+    std::filesystem::path out = dir.path() / "o.exe";
+    ToolRun r = vtlpack({"build", u8(project), "-o", u8(out), "--stub", u8(stub)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string image = readBytes(out);
+    uint32_t stored = le32(image, kTestChecksumOffset);
+    image.replace(kTestChecksumOffset, 4, std::string(4, '\0'));
+    PeChecksum checksum;
+    checksum.add(image.data(), image.size());
+    EXPECT_EQ(stored, checksum.finish());
+    EXPECT_NE(stored, 0xABCDEu);
 }
 
 TEST(Commands, StubFromTheProjectFile) {

@@ -1,6 +1,8 @@
 // Placing the block in a stub, and refusing stubs that cannot take one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "config/block.h"
 #include "pack/pe_stub.h"
 #include "pack/tests/test_support.h"
@@ -23,15 +25,16 @@ TEST(StubPlacement, BlockGoesWhereTheLauncherLooks) {
         PeSpec spec;
         spec.pe32plus = plus;
         spec.sections = {{0x400, 0x600}, {0xA00, 0x200}, {0xC00, 0x400}};
-        std::string image = makePe(spec), prefix, error;
+        std::string image = makePe(spec), error;
+        StubPrefix prefix;
         StubLayout layout;
         ASSERT_TRUE(readStubLayout(image, &layout, &error)) << error;
         EXPECT_EQ(layout.blockOffset, 0x1000u);
         EXPECT_EQ(layout.sectionCount, 3);
         EXPECT_EQ(layout.optionalHeaderSize, plus ? 240 : 224);
         ASSERT_TRUE(prepareStub(image, false, &prefix, &error)) << error;
-        EXPECT_EQ(prefix, image);
-        EXPECT_EQ(launcherBlockOffset(image + magicBytes()), prefix.size());
+        EXPECT_EQ(prefix.bytes, image);
+        EXPECT_EQ(launcherBlockOffset(image + magicBytes()), prefix.bytes.size());
     }
 }
 
@@ -40,7 +43,8 @@ TEST(StubPlacement, TheLastTableEntryCountsNotTheHighestOffset) {
     // file would have its data cut off; it is refused.
     PeSpec spec;
     spec.sections = {{0x400, 0x200}, {0x800, 0x200}, {0x600, 0x200}};
-    std::string image = makePe(spec), prefix, error;
+    std::string image = makePe(spec), error;
+        StubPrefix prefix;
     StubLayout layout;
     ASSERT_TRUE(readStubLayout(image, &layout, &error));
     EXPECT_EQ(layout.blockOffset, 0x800u);
@@ -55,7 +59,8 @@ TEST(StubPlacement, TheLastTableEntryCountsNotTheHighestOffset) {
 }
 
 TEST(StubRefusal, AlreadyPackedStub) {
-    std::string image = makePe(PeSpec()) + magicBytes() + std::string(28, '\0'), prefix, error;
+    std::string image = makePe(PeSpec()) + magicBytes() + std::string(28, '\0'), error;
+    StubPrefix prefix;
     EXPECT_FALSE(prepareStub(image, false, &prefix, &error));
     EXPECT_NE(error.find("already carries a configuration block"), std::string::npos) << error;
     EXPECT_FALSE(prepareStub(image, true, &prefix, &error));
@@ -64,13 +69,14 @@ TEST(StubRefusal, AlreadyPackedStub) {
 TEST(StubRefusal, OverlayIsRefusedButZeroPaddingIsDropped) {
     PeSpec spec;
     spec.overlay = "other data";
-    std::string prefix, error;
+    std::string error;
+    StubPrefix prefix;
     EXPECT_FALSE(prepareStub(makePe(spec), false, &prefix, &error));
     EXPECT_NE(error.find("10 bytes of data after its last section"), std::string::npos) << error;
 
     spec.overlay = std::string(16, '\0');
     ASSERT_TRUE(prepareStub(makePe(spec), false, &prefix, &error)) << error;
-    EXPECT_EQ(prefix.size(), 0x800u);
+    EXPECT_EQ(prefix.bytes.size(), 0x800u);
 }
 
 TEST(StubRefusal, SignedStubUnlessStripped) {
@@ -80,7 +86,8 @@ TEST(StubRefusal, SignedStubUnlessStripped) {
         spec.certOffset = 0x808;  // 8-byte aligned, after 8 bytes of padding
         spec.certificate = std::string(0x100, 'C');
         spec.certSize = 0x100;
-        std::string image = makePe(spec), prefix, error;
+        std::string image = makePe(spec), error;
+        StubPrefix prefix;
         StubLayout layout;
         ASSERT_TRUE(readStubLayout(image, &layout, &error));
         EXPECT_EQ(layout.certOffset, 0x808u);
@@ -90,14 +97,14 @@ TEST(StubRefusal, SignedStubUnlessStripped) {
         EXPECT_NE(error.find("--strip-signature"), std::string::npos) << error;
 
         ASSERT_TRUE(prepareStub(image, true, &prefix, &error)) << error;
-        ASSERT_EQ(prefix.size(), 0x800u);
+        ASSERT_EQ(prefix.bytes.size(), 0x800u);
         StubLayout stripped;
-        ASSERT_TRUE(readStubLayout(prefix, &stripped, &error));
+        ASSERT_TRUE(readStubLayout(prefix.bytes, &stripped, &error));
         EXPECT_EQ(stripped.certOffset, 0u);
         EXPECT_EQ(stripped.certSize, 0u);
         // Only the directory entry changed.
         size_t differences = 0;
-        for (size_t i = 0; i < prefix.size(); ++i) differences += prefix[i] != image[i];
+        for (size_t i = 0; i < prefix.bytes.size(); ++i) differences += prefix.bytes[i] != image[i];
         EXPECT_EQ(differences, 3u);  // the non-zero bytes of 0x808 and 0x100
     }
 }
@@ -108,7 +115,8 @@ TEST(StubRefusal, SignatureThatIsNotAtTheEndCannotBeStripped) {
     spec.certSize = 0x10;
     spec.certificate = std::string(0x10, 'C');
     spec.overlay = "tail";  // data behind the certificate
-    std::string prefix, error;
+    std::string error;
+    StubPrefix prefix;
     EXPECT_FALSE(prepareStub(makePe(spec), true, &prefix, &error));
 
     PeSpec inside;  // a directory entry pointing into the sections
@@ -119,7 +127,8 @@ TEST(StubRefusal, SignatureThatIsNotAtTheEndCannotBeStripped) {
 }
 
 TEST(StubRefusal, NotAnExecutableOrCutShort) {
-    std::string prefix, error;
+    std::string error;
+    StubPrefix prefix;
     EXPECT_FALSE(prepareStub("just text", false, &prefix, &error));
     EXPECT_NE(error.find("MZ"), std::string::npos);
 
@@ -143,6 +152,40 @@ TEST(StubRefusal, NotAnExecutableOrCutShort) {
     std::string farHeader = image;
     farHeader[0x3C] = '\xF0', farHeader[0x3F] = '\x7F';
     EXPECT_FALSE(prepareStub(farHeader, false, &prefix, &error));
+}
+
+TEST(PeChecksumTest, SumsWordsWithCarryFoldingPlusTheLength) {
+    PeChecksum small;
+    small.add("\x01\x02\x03", 3);  // 0x0201 + 0x0003 (odd last byte) + length 3
+    EXPECT_EQ(small.finish(), 0x0207u);
+    PeChecksum carry;
+    carry.add("\xFF\xFF\x02\x00", 4);  // 0xFFFF + 0x0002 folds to 0x0002, + length 4
+    EXPECT_EQ(carry.finish(), 6u);
+
+    // Any split of the input gives the same result.
+    std::string data = makePe(PeSpec()) + std::string(1001, '\xEE');
+    PeChecksum whole;
+    whole.add(data.data(), data.size());
+    uint32_t expected = whole.finish();
+    for (size_t step : {1u, 3u, 7u, 4096u}) {
+        PeChecksum pieces;
+        for (size_t at = 0; at < data.size(); at += step) pieces.add(data.data() + at, std::min(step, data.size() - at));
+        EXPECT_EQ(pieces.finish(), expected) << step;
+    }
+}
+
+TEST(PeChecksumTest, ChecksumIsRecomputedOnlyWhenTheStubHasOne) {
+    PeSpec spec;
+    spec.checksum = 0x12345;
+    std::string error;
+    StubPrefix prefix;
+    ASSERT_TRUE(prepareStub(makePe(spec), false, &prefix, &error)) << error;
+    EXPECT_TRUE(prefix.recomputeChecksum);
+    EXPECT_EQ(prefix.checksumOffset, kTestChecksumOffset);
+    EXPECT_EQ(le32(prefix.bytes, kTestChecksumOffset), 0u);  // zeroed until the output is complete
+
+    ASSERT_TRUE(prepareStub(makePe(PeSpec()), false, &prefix, &error)) << error;
+    EXPECT_FALSE(prefix.recomputeChecksum);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "pack/commands.h"
 #include "pack/inspect.h"
+#include "pack/pe_stub.h"
 #include "pack/tests/test_support.h"
 
 namespace {
@@ -62,6 +63,20 @@ name = 'lib\app.jar'
     inspectExecutable(source, &report);
     ASSERT_EQ(report.status, InspectStatus::Ok) << report.problem;
     ASSERT_EQ(report.files.size(), 1u);
+
+    // The linker's checksum of the stub is an independent check of ours,
+    // and the packed file must carry a valid one too.
+    for (const std::filesystem::path& file : {std::filesystem::u8path(VTL_STUB_PATH), exe}) {
+        std::string image = readBytes(file);
+        StubLayout layout;
+        std::string error;
+        ASSERT_TRUE(readStubLayout(image, &layout, &error)) << error;
+        ASSERT_NE(layout.checksum, 0u) << file.u8string();
+        image.replace(layout.checksumOffset, 4, std::string(4, '\0'));
+        PeChecksum checksum;
+        checksum.add(image.data(), image.size());
+        EXPECT_EQ(checksum.finish(), layout.checksum) << file.u8string();
+    }
 
     std::filesystem::path captured = dir.path() / "help.txt";
     DWORD code = runCaptured(L"\"" + exe.wstring() + L"\" /help", captured);

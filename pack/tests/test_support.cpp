@@ -42,6 +42,7 @@ std::string makePe(const PeSpec& spec) {
     size_t countField = optional + (spec.pe32plus ? 108 : 92);
     size_t directories = optional + (spec.pe32plus ? 112 : 96);
     put32(image, countField, 16);
+    put32(image, optional + 64, spec.checksum);
     put32(image, directories + 4 * 8, spec.certOffset);
     put32(image, directories + 4 * 8 + 4, spec.certSize);
     size_t table = optional + optionalSize;

@@ -18,7 +18,11 @@ struct PeSpec {
     uint32_t certSize = 0;
     std::string certificate;
     std::string overlay;  // bytes appended after the sections (or certificate)
+    uint32_t checksum = 0;  // the optional header's checksum field
 };
+
+// Offset of the checksum field in images made by makePe.
+constexpr size_t kTestChecksumOffset = 0x80 + 24 + 64;
 
 std::string makePe(const PeSpec& spec);
 
