@@ -122,3 +122,19 @@ def test_class_path_directives(wine, make_launcher, tmp_path, tempbase):
     options = r.options()
     assert options.index("-classpath\tc:\\tab.jar") < options.index("-classpath") < options.index("-Classpath x")
     assert not r.starting("classpath entry ")  # key 121 was not read
+
+
+def test_name_without_exe_extension(wine, make_launcher, tmp_path, tempbase):
+    """Candidate one drops the last four characters whatever they are;
+    candidate two appends to the whole name."""
+    launch = Launch(wine, make_launcher, tmp_path, tempbase, name="serverx")
+    (launch.app_dir / "ser.vmoptions").write_bytes(b"-Dcandidate=one\n")
+    (launch.app_dir / "serverx.vmoptions").write_bytes(b"-Dcandidate=two\n")
+    r = launch.run()
+    assert r.rc == 0, r
+    assert "-Dcandidate=one" in r.options() and "-Dcandidate=two" not in r.options()
+
+    (launch.app_dir / "ser.vmoptions").unlink()
+    r = launch.run()
+    assert r.rc == 0, r
+    assert "-Dcandidate=two" in r.options()
