@@ -15,6 +15,7 @@ namespace {
 
 enum class Kind {
     Text,
+    ServiceName,
     Flag,
     Integer,
     Family,
@@ -39,7 +40,7 @@ struct Rule {
 
 const Rule kRules[] = {
     {"application.family", Kind::Family},
-    {"application.service_name", Kind::Text},
+    {"application.service_name", Kind::ServiceName},
     {"application.main_class", Kind::Text},
     {"application.executable_type", Kind::ExecutableType},
     {"application.working_directory", Kind::Text},
@@ -157,6 +158,18 @@ void readTextSetting(ProjectContext& ctx, const toml::node& node, const std::str
     std::string utf8, ansi;
     if (readString(ctx, node, path, &utf8) && toAnsiText(ctx, node, path, utf8, &ansi))
         storeSetting(ctx, node, path, keyOf(path), ansi);
+}
+
+// The Service Control Manager refuses slashes in service names and names
+// longer than 256 characters; better to hear it now than at "install".
+void readServiceName(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (!readString(ctx, node, path, &utf8) || !toAnsiText(ctx, node, path, utf8, &ansi)) return;
+    if (ansi.find_first_of("/\\") != std::string::npos || ansi.size() > 256) {
+        ctx.error(node, path + " must not contain / or \\ and may have at most 256 characters (Windows service names)");
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), ansi);
 }
 
 void readFamily(ProjectContext& ctx, const toml::node& node, const std::string& path) {
@@ -301,6 +314,7 @@ void applyRule(ProjectContext& ctx, const Rule& rule, const toml::node& node, co
     int number = 0;
     switch (rule.kind) {
     case Kind::Text: readTextSetting(ctx, node, path); break;
+    case Kind::ServiceName: readServiceName(ctx, node, path); break;
     case Kind::Flag:
         if (readBool(ctx, node, path, &on)) storeSetting(ctx, node, path, keyOf(path), on ? "1" : "0");
         break;

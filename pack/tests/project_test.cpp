@@ -385,6 +385,7 @@ TEST(ProjectErrors, WrongTypesAndValues) {
     expectError("[service]\ndependencies = [\"a,b\"]\n", 2, "separates items");
     expectError("[application]\nvm_options = [\"it's \\\"x\\\"\"]\n", 2, "both a single and a double quote");
     expectError("[redirect]\nstderr = \"\"\n", 2, "leave the setting out");
+    expectError("[application]\nservice_name = 'My\\Service'\n", 2, "service names");
     expectError("[application]\nmain_class = \"a\\nb\"\n", 2, "control character");
     expectError("[application]\nservice_name = \"\xE4\xB8\xAD\"\n", 2, "U+4E2D");
     expectError("[messages.DE]\n1000 = \"x\"\n", 1, "not a locale code");
