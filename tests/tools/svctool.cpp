@@ -5,12 +5,13 @@
 //   svctool.exe setpath NAME BINPATH     change the command the SCM runs
 //   svctool.exe qc NAME                  type=, start=, path=, deps=, display=
 //   svctool.exe qdesc NAME               desc= (UTF-8)
+//   svctool.exe deps NAME                dep= line per DependOnService entry in the registry
 //   svctool.exe query NAME               state=, exit=, specific=, checkpoint=, pid=
 //   svctool.exe start NAME [ARG]...      StartServiceA with the arguments
 //   svctool.exe control NAME CODE        ControlService
 //   svctool.exe waitstate NAME STATE MS  exit 0 once the state is reached
 //   svctool.exe delete NAME              stop if running, then delete
-//   svctool.exe childpriority NAME       priority class of the service's children
+//   svctool.exe priorities NAME          depth= pid= priority= of the service process's descendants
 //
 // Failures print "error=CODE" and exit with 2.
 #include <windows.h>
@@ -93,6 +94,30 @@ int queryDescription(const char* name) {
     return 0;
 }
 
+// Read from the service's registry key: Wine's QueryServiceConfig does not
+// return dependencies.
+int registryDependencies(const char* name) {
+    std::string key = std::string("System\\CurrentControlSet\\Services\\") + name;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return fail("RegOpenKeyEx");
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(handle, "DependOnService", nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) {
+        printf("none\n");
+        return 0;
+    }
+    std::vector<char> data(size + 2, '\0');
+    if (RegQueryValueExA(handle, "DependOnService", nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return fail("RegQueryValueEx");
+    RegCloseKey(handle);
+    printf("type=%lu size=%lu\n", type, size);
+    for (const char* p = data.data(); *p && p < data.data() + size; p += strlen(p) + 1) printf("dep=%s\n", p);
+    return 0;
+}
+
 int queryStatus(const char* name) {
     SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
     if (!service) return fail("OpenService");
@@ -157,7 +182,20 @@ int removeService(const char* name) {
     return 0;
 }
 
-int childPriority(const char* name) {
+// Every process below the service's own, with its depth (1 for a child).
+void printDescendants(const std::vector<PROCESSENTRY32>& all, DWORD parent, int depth, int& found) {
+    for (const PROCESSENTRY32& entry : all) {
+        if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+        DWORD priority = process ? GetPriorityClass(process) : 0;
+        if (process) CloseHandle(process);
+        printf("depth=%d pid=%lu priority=0x%lx exe=%s\n", depth, entry.th32ProcessID, priority, entry.szExeFile);
+        ++found;
+        if (depth < 8) printDescendants(all, entry.th32ProcessID, depth + 1, found);
+    }
+}
+
+int priorities(const char* name) {
     SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
     if (!service) return fail("OpenService");
     SERVICE_STATUS_PROCESS status = {};
@@ -165,20 +203,17 @@ int childPriority(const char* name) {
     if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
                               &needed))
         return fail("QueryServiceStatusEx");
+    if (status.dwProcessId == 0) return 1;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return fail("CreateToolhelp32Snapshot");
+    std::vector<PROCESSENTRY32> all;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    int found = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != status.dwProcessId || status.dwProcessId == 0) continue;
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
-        if (!process) continue;
-        printf("priority=0x%lx\n", GetPriorityClass(process));
-        CloseHandle(process);
-        ++found;
-    }
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        all.push_back(entry);
     CloseHandle(snapshot);
+    int found = 0;
+    printDescendants(all, status.dwProcessId, 1, found);
     return found ? 0 : 1;
 }
 
@@ -195,13 +230,14 @@ int main(int argc, char** argv) {
     if (command == "setpath" && argc == 4) return setPath(name, argv[3]);
     if (command == "qc") return queryConfig(name);
     if (command == "qdesc") return queryDescription(name);
+    if (command == "deps") return registryDependencies(name);
     if (command == "query") return queryStatus(name);
     if (command == "start") return start(name, argc - 3, argv + 3);
     if (command == "control" && argc == 4) return control(name, static_cast<DWORD>(atol(argv[3])));
     if (command == "waitstate" && argc == 5)
         return waitState(name, static_cast<DWORD>(atol(argv[3])), static_cast<DWORD>(atol(argv[4])));
     if (command == "delete") return removeService(name);
-    if (command == "childpriority") return childPriority(name);
+    if (command == "priorities") return priorities(name);
     fprintf(stderr, "svctool: unknown command or arguments\n");
     return 3;
 }

@@ -1,0 +1,191 @@
+"""Helpers of the service end-to-end tests: a keep-alive process for the
+whole module (Wine ends service processes once no ordinary process is left
+in the prefix), unique service names that are always deleted afterwards,
+and svctool.exe, which looks at the SCM independently of the launcher.
+
+How the service process gets its environment: services started by Wine's
+services.exe get one environment block that services.exe builds from the
+registry the first time it starts a service process (in practice when the
+prefix boots), so neither the test's Unix environment nor a later change of
+HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment
+reaches them; such a registry change does reach every ordinary Wine process
+started afterwards, so it would switch the log on for everything else in
+the prefix. The tests therefore register the service with envrun.exe in
+front of the launcher: envrun sets VANTREL_LOG, TMP and TEMP (so both logs,
+the service process's and the child's, land in the test's own temporary
+base) and starts the launcher with exactly the command line the SCM would
+have used. Wine's service dispatcher finds its control pipe through the
+registry, not through the process the SCM started, so the launcher below
+envrun is the service process."""
+import itertools
+import os
+import re
+import subprocess
+import time
+from pathlib import Path
+
+import pytest
+
+from vtltest import BUILD64, log_files, read_log
+
+TOOLS = BUILD64 / "tests"
+SVCTOOL = TOOLS / "svctool.exe"
+TESTSVC = TOOLS / "testsvc.exe"
+STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
+_counter = itertools.count(1)
+
+
+@pytest.fixture(scope="module")
+def keepalive(wine):
+    proc = wine.popen(TOOLS / "keepalive.exe", "3600", stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                      stderr=subprocess.DEVNULL)
+    time.sleep(0.5)
+    yield proc
+    proc.kill()
+    proc.wait(timeout=30)
+
+
+class Services:
+    """Unique service names for one test; every one is stopped and deleted
+    at the end, whatever the test did."""
+
+    def __init__(self, wine):
+        self.wine = wine
+        self.names = []
+
+    def name(self, middle=""):
+        name = f"vtl{middle}{os.getpid()}x{next(_counter)}"
+        self.names.append(name)
+        return name
+
+    def tool(self, *args, timeout=60):
+        return self.wine.run(SVCTOOL, *args, timeout=timeout)
+
+    def query(self, name):
+        r = self.tool("query", name)
+        assert r.rc == 0, r
+        return {k: int(v) for k, v in re.findall(r"(\w+)=(\d+)", r.out)}
+
+    def config(self, name):
+        r = self.tool("qc", name)
+        assert r.rc == 0, r
+        return dict(line.split("=", 1) for line in r.out.splitlines() if "=" in line)
+
+    def description(self, name):
+        r = self.tool("qdesc", name)
+        assert r.rc == 0, r
+        return r.out.rstrip("\n")[len("desc="):]
+
+    def dependencies(self, name):
+        """DependOnService from the registry: None when absent, else the entries."""
+        r = self.tool("deps", name)
+        assert r.rc == 0, r
+        if r.out.strip() == "none":
+            return None
+        return [line[4:] for line in r.out.splitlines() if line.startswith("dep=")]
+
+    def wait_state(self, name, state, seconds=30):
+        r = self.tool("waitstate", name, str(state), str(int(seconds * 1000)), timeout=seconds + 30)
+        assert r.rc == 0, (r, self.query(name))
+
+    def set_path(self, name, command):
+        r = self.tool("setpath", name, command)
+        assert r.rc == 0, r
+
+    def create(self, name, command):
+        r = self.tool("create", name, command)
+        assert r.rc == 0, r
+
+    def start(self, name, *arguments):
+        r = self.tool("start", name, *arguments)
+        assert r.rc == 0, r
+
+    def cleanup(self):
+        for name in self.names:
+            self.tool("delete", name, timeout=120)
+
+
+@pytest.fixture
+def services(wine, keepalive):
+    s = Services(wine)
+    yield s
+    s.cleanup()
+
+
+def stoppable_service(steps=2, step_ms=200, wait_hint_ms=3000):
+    """The command of testsvc.exe: on a stop it reports stop-pending for
+    `steps` steps of step_ms, advancing the check point, then stopped."""
+    return f'"{winpath(TESTSVC)}" {steps} {step_ms} {wait_hint_ms}'
+
+
+def winpath(path):
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def logged_command(exe, tempbase, own_tail="", variables=None, unset=()):
+    """The service command: envrun sets the variables, then runs the
+    launcher with its quoted path and own_tail, as the SCM would."""
+    parts = [f'"{winpath(TOOLS / "envrun.exe")}"']
+    for variable in unset:
+        parts += ["-u", variable]
+    values = {"VANTREL_LOG": "yes", "TMP": winpath(tempbase), "TEMP": winpath(tempbase)}
+    values.update(variables or {})
+    parts += [f'"{k}={v}"' for k, v in values.items()]
+    parts += ["--raw", "--", f'"{winpath(exe)}"{own_tail}']
+    return " ".join(parts)
+
+
+def wait_for(predicate, seconds=30, what="condition"):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(0.2)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+class ServiceLogs:
+    """The two logs of a service run in one temporary base: the service
+    process's (it runs the dispatcher) and the child's (its command line
+    ends with the restart marker)."""
+
+    def __init__(self, base):
+        self.base = Path(base)
+
+    def _texts(self):
+        texts = []
+        for path in log_files(self.base):
+            try:
+                texts.append(read_log(path))
+            except (AssertionError, UnicodeDecodeError):
+                continue  # still being written
+        return texts
+
+    def service(self):
+        for text in self._texts():
+            if "calling StartServiceCtrlDispatcher" in text.split("\n"):
+                return text.split("\n")
+        return []
+
+    def child(self):
+        for text in self._texts():
+            lines = text.split("\n")
+            if any(l.startswith("command line2 ") and l.endswith(" __vtl_restart") for l in lines):
+                return lines
+        return []
+
+    def wait_service_line(self, line, seconds=30):
+        return wait_for(lambda: line in self.service(), seconds, f"service log line {line!r}")
+
+    def wait_child_line(self, line, seconds=30):
+        return wait_for(lambda: line in self.child(), seconds, f"child log line {line!r}")
+
+
+def in_order(lines, expected):
+    """True when the expected lines occur in lines in this order."""
+    position = 0
+    for line in lines:
+        if position < len(expected) and line == expected[position]:
+            position += 1
+    return position == len(expected)

@@ -1,0 +1,219 @@
+"""The service commands against Wine's Service Control Manager: what they
+print, what they return and what they register. Services that must run
+here are testsvc.exe (registered over the launcher's entry with svctool),
+so these tests do not depend on the service runtime."""
+import time
+
+from svc_helpers import (RUNNING, STOPPED, keepalive, services, stoppable_service,  # noqa: F401
+                         winpath)
+
+
+def test_install_start_stop_status_uninstall_cycle(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+
+    r = wine.run(exe, "/install")
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n")
+    config = services.config(name)
+    assert config["type"] == "0x110"  # own process, interactive
+    assert config["start"] == "3"     # demand start: key 107 is absent
+    assert config["path"] == f'"{winpath(exe)}"'
+    assert config["display"] == name
+
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (3, "Not running.\n")
+
+    services.set_path(name, stoppable_service())
+    r = wine.run(exe, "/start")
+    assert (r.rc, r.out) == (0, f"Starting service '{name}'.\n")
+    services.wait_state(name, RUNNING)
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (0, "Running.\n")
+    r = wine.run(exe, "/start")
+    assert (r.rc, r.out) == (0, "Service is already running.\n")
+
+    r = wine.run(exe, "/stop")
+    assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nService stopped\n")
+    assert services.query(name)["state"] == STOPPED
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (3, "Not running.\n")
+    r = wine.run(exe, "/stop")
+    assert (r.rc, r.out) == (0, "Service is already stopped.\n")
+
+    # The silent stop inside uninstall still reports what it found.
+    r = wine.run(exe, "/uninstall")
+    assert (r.rc, r.out) == (0, f"Service is already stopped.\nUninstalled service '{name}'.\n")
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (1, "Could not get status.\n")
+
+
+def test_commands_on_a_missing_service(wine, make_launcher, services):
+    exe = make_launcher({101: services.name()})
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (1, "Could not get status.\n")
+    r = wine.run(exe, "/stop")
+    assert (r.rc, r.out) == (1, "Could not stop service.\n")
+    r = wine.run(exe, "/start")
+    assert (r.rc, r.out) == (1, "Could not start service. Error code: 1060\n")
+    r = wine.run(exe, "/uninstall")
+    assert (r.rc, r.out) == (1, "Could not delete service.\n")
+
+
+def test_install_over_a_running_service_stops_and_replaces_it(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+    services.create(name, stoppable_service(steps=3, step_ms=200))
+    services.start(name)
+    services.wait_state(name, RUNNING)
+
+    r = wine.run(exe, "/install")
+    assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nService stopped\nInstalled service '{name}'.\n")
+    assert services.config(name)["path"] == f'"{winpath(exe)}"'
+    assert services.query(name)["state"] == STOPPED
+
+
+def test_install_over_a_stopped_service_and_over_nothing(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+    services.create(name, stoppable_service())
+    r = wine.run(exe, "/install")
+    assert (r.rc, r.out) == (0, f"Service is already stopped.\nInstalled service '{name}'.\n")
+    assert services.config(name)["path"] == f'"{winpath(exe)}"'
+
+    fresh = services.name()
+    r = wine.run(make_launcher({101: fresh}, name="fresh.exe"), "/install")
+    assert (r.rc, r.out) == (0, f"Installed service '{fresh}'.\n")
+
+
+def test_stop_waits_while_the_check_point_advances(wine, make_launcher, services):
+    # Ten steps of 300 ms (3 s in all) with a wait hint of 1 s: only the
+    # advancing check point keeps the wait going.
+    name = services.name()
+    exe = make_launcher({101: name})
+    services.create(name, stoppable_service(steps=10, step_ms=300, wait_hint_ms=1000))
+    services.start(name)
+    services.wait_state(name, RUNNING)
+    started = time.time()
+    r = wine.run(exe, "/stop")
+    assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nService stopped\n")
+    assert time.time() - started >= 2.5
+
+
+def test_stop_gives_up_after_a_wait_hint_without_progress(wine, make_launcher, services):
+    # The check point stays put for 4 s; the wait hint is 1 s.
+    name = services.name()
+    exe = make_launcher({101: name})
+    services.create(name, stoppable_service(steps=1, step_ms=4000, wait_hint_ms=1000))
+    services.start(name)
+    services.wait_state(name, RUNNING)
+    started = time.time()
+    r = wine.run(exe, "/stop")
+    elapsed = time.time() - started
+    assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nError while stopping service\n")
+    assert elapsed < 3.9, elapsed
+    services.wait_state(name, STOPPED)
+
+
+def test_dependencies_from_key_149(wine, make_launcher, services):
+    # Wine's CreateServiceA hands only the first name of the list on to the
+    # SCM (it converts the list as one string), so only the first entry can
+    # be checked here; the whole list is covered by the unit tests.
+    name = services.name()
+    r = wine.run(make_launcher({101: name, 149: ",,a b,,c,"}), "/install")
+    assert r.rc == 0, r
+    assert services.dependencies(name)[0] == "a b"
+
+    name = services.name()
+    r = wine.run(make_launcher({101: name, 149: "first, second"}, name="two.exe"), "/install")
+    assert r.rc == 0, r
+    assert services.dependencies(name)[0] == "first"
+
+    name = services.name()
+    long_name = "d" * 5999
+    r = wine.run(make_launcher({101: name, 149: long_name}, name="long.exe"), "/install")
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n")
+    assert services.dependencies(name) == [long_name]
+
+    name = services.name()
+    r = wine.run(make_launcher({101: name}, name="none.exe"), "/install")
+    assert r.rc == 0, r
+    assert services.dependencies(name) in (None, [])
+
+
+def test_description_from_message_20017(wine, make_launcher, services):
+    name = services.name()
+    text = "Démo service – äöü ✓"
+    r = wine.run(make_launcher({101: name}, messages={20017: text}), "/install")
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n")
+    assert services.description(name) == text
+
+    for label, messages in (("empty", {20017: ""}), ("absent", {})):
+        name = services.name()
+        r = wine.run(make_launcher({101: name}, messages=messages, name=f"{label}.exe"), "/install")
+        assert r.rc == 0, r
+        assert services.description(name) == ""
+
+
+def test_non_interactive_and_start_types(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+    r = wine.run(exe, "/install", "non-interactive")
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n")
+    assert services.config(name)["type"] == "0x10"
+
+    # Key 107 = 4 makes "install" an automatic start; the explicit words win.
+    auto = make_launcher({101: name, 107: "4"}, name="auto.exe")
+    r = wine.run(auto, "/install")
+    assert services.config(name)["start"] == "2", r
+    assert services.config(name)["type"] == "0x110"
+    r = wine.run(auto, "/install-demand")
+    assert services.config(name)["start"] == "3", r
+    r = wine.run(exe, "/install-auto")
+    assert services.config(name)["start"] == "2", r
+    r = wine.run(make_launcher({101: name, 107: "1"}, name="gui.exe"), "/install")
+    assert services.config(name)["start"] == "3", r
+
+
+def test_status_of_an_automatic_start_service(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+    r = wine.run(exe, "/install-auto")
+    assert r.rc == 0, r
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (3, "Not running.\nAuto-start.\n")
+    services.set_path(name, stoppable_service())
+    services.start(name)
+    services.wait_state(name, RUNNING)
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (0, "Running.\nAuto-start.\n")
+
+
+def test_service_name_with_blanks_from_the_command_line(wine, make_launcher, services):
+    name = services.name(" my svc ")
+    exe = make_launcher({101: "configured"})
+    r = wine.run(exe, "/install", "non-interactive", *name.split(" "))
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n")
+    config = services.config(name)
+    assert config["type"] == "0x10"
+    assert config["display"] == name
+    r = wine.run(exe, "/status", *name.split(" "))
+    assert (r.rc, r.out) == (3, "Not running.\n")
+    # An option after the name is part of the name.
+    r = wine.run(exe, "--status", *name.split(" "), "non-interactive")
+    assert (r.rc, r.out) == (1, "Could not get status.\n")
+    r = wine.run(exe, "-uninstall", *name.split(" "))
+    assert (r.rc, r.out) == (0, f"Service is already stopped.\nUninstalled service '{name}'.\n")
+
+
+def test_install_and_start_reports_the_start(wine, make_launcher, services):
+    name = services.name()
+    exe = make_launcher({101: name})
+    services.create(name, stoppable_service())
+    services.start(name)
+    services.wait_state(name, RUNNING)
+    # The replaced service runs the launcher itself; whatever the service
+    # then does, the command reports the start request and returns 0.
+    r = wine.run(exe, "/install-and-start")
+    assert r.rc == 0, r
+    assert r.out == (f"Stopping service '{name}'.\nService stopped\nInstalled service '{name}'.\n"
+                     f"Starting service '{name}'.\n")
