@@ -63,3 +63,12 @@ def tempbase(tmp_path):
 
 def pytest_configure(config):
     config.addinivalue_line("markers", "slow: takes a minute or more (kept in the suite; deselect with -m 'not slow')")
+
+
+def pytest_terminal_summary(terminalreporter):
+    """A summary line for the hostile-input matrix."""
+    passed = [r for r in terminalreporter.stats.get("passed", []) if "test_hostile.py" in r.nodeid]
+    failed = [r for r in terminalreporter.stats.get("failed", []) if "test_hostile.py" in r.nodeid]
+    if passed or failed:
+        terminalreporter.write_line(f"hostile-input matrix: {len(passed) + len(failed)} cases, "
+                                    f"{len(passed)} ended cleanly, {len(failed)} did not")
