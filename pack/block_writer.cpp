@@ -115,21 +115,21 @@ bool copyMasked(std::istream& in, uint64_t length, ByteSink& sink, std::string* 
     return true;
 }
 
-bool encodeBlockHead(const BlockSpec& spec, std::string* out, std::string* error) {
+bool encodeBlockHead(const BlockPlan& input, std::string* out, std::string* error) {
     std::string& b = *out;
     b.clear();
     putU32(b, kBlockMagic);
     putU32(b, 0);
     putU32(b, kBlockReserved2);
     putI64(b, 0);  // patched below, once the file area's offset is known
-    if (!putCount(b, spec.config.size(), "configuration records", error)) return false;
-    for (const auto& record : spec.config) {
+    if (!putCount(b, input.config.size(), "configuration records", error)) return false;
+    for (const auto& record : input.config) {
         putI32(b, record.first);
         if (!putNarrow(b, record.second, error)) return false;
     }
-    if (!putMessages(b, spec.messages, error)) return false;
-    if (!putCount(b, spec.sections.size(), "language sections", error)) return false;
-    for (const auto& section : spec.sections) {
+    if (!putMessages(b, input.messages, error)) return false;
+    if (!putCount(b, input.sections.size(), "language sections", error)) return false;
+    for (const auto& section : input.sections) {
         if (!putNarrow(b, section.code, error) || !putMessages(b, section.messages, error)) return false;
     }
     std::string distance;
@@ -138,16 +138,16 @@ bool encodeBlockHead(const BlockSpec& spec, std::string* out, std::string* error
     return true;
 }
 
-bool writeBlock(const BlockSpec& spec, ByteSink& sink, BlockWriteResult* result, std::string* error) {
+bool writeBlock(const BlockPlan& input, ByteSink& sink, BlockWriteResult* result, std::string* error) {
     *result = BlockWriteResult();
     std::string head;
-    if (!encodeBlockHead(spec, &head, error)) return false;
+    if (!encodeBlockHead(input, &head, error)) return false;
     if (!sink.write(head.data(), head.size())) {
         *error = "write failed";
         return false;
     }
     result->headBytes = head.size();
-    for (const auto& file : spec.files) {
+    for (const auto& file : input.files) {
         if (!streamFile(file, sink, &result->fileAreaBytes, error)) return false;
     }
     std::string tail(reinterpret_cast<const char*>(kBlockTail), sizeof kBlockTail);

@@ -27,7 +27,7 @@ struct EmbeddedFile {
     std::filesystem::path source;
 };
 
-struct BlockSpec {
+struct BlockPlan {
     std::vector<std::pair<int32_t, std::string>> config;  // narrow values, ANSI code page
     std::vector<MessageRecord> messages;
     std::vector<LanguageSection> sections;
@@ -54,7 +54,7 @@ constexpr size_t kTailZeroBytes = 4;
 
 // Everything before the file area, with the reserved 64-bit header field
 // holding the distance from itself to the file area.
-bool encodeBlockHead(const BlockSpec& spec, std::string* out, std::string* error);
+bool encodeBlockHead(const BlockPlan& input, std::string* out, std::string* error);
 
 struct BlockWriteResult {
     uint64_t headBytes = 0;      // bytes before the file area
@@ -64,7 +64,7 @@ struct BlockWriteResult {
 
 // Writes the whole block. On false *error says what failed; the sink may
 // hold a partial block, so callers write to a temporary file.
-bool writeBlock(const BlockSpec& spec, ByteSink& sink, BlockWriteResult* result, std::string* error);
+bool writeBlock(const BlockPlan& input, ByteSink& sink, BlockWriteResult* result, std::string* error);
 
 // Copies `length` bytes of `in` to the sink, each XOR-ed with the mask.
 bool copyMasked(std::istream& in, uint64_t length, ByteSink& sink, std::string* error);

@@ -432,7 +432,7 @@ void assemble(const ProjectContext& ctx, const ProjectOptions& options, Project*
         config[2002] = std::to_string(ctx.files.size());
         config[2003] = names;
     }
-    project->block = BlockSpec();
+    project->block = BlockPlan();
     for (const auto& [key, value] : config) project->block.config.emplace_back(key, value);
     project->block.messages = englishMessages(ctx);
     project->block.sections = languageSections(ctx, options.defaultTranslations && ctx.defaultTranslations);

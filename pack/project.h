@@ -25,7 +25,7 @@ struct ProjectOptions {
 };
 
 struct Project {
-    BlockSpec block;
+    BlockPlan block;
     std::filesystem::path stub;  // [build] stub, resolved against the project's folder; empty if not given
     std::string arch;            // [build] arch, empty if not given
 };

@@ -9,11 +9,11 @@
 
 namespace {
 
-std::string writeToString(const BlockSpec& spec) {
+std::string writeToString(const BlockPlan& input) {
     StringSink sink;
     BlockWriteResult result;
     std::string error;
-    EXPECT_TRUE(writeBlock(spec, sink, &result, &error)) << error;
+    EXPECT_TRUE(writeBlock(input, sink, &result, &error)) << error;
     EXPECT_EQ(result.totalBytes, sink.bytes.size());
     return sink.bytes;
 }
@@ -25,7 +25,7 @@ std::string masked(const std::string& content) {
 }
 
 TEST(BlockWriter, EmptyBlockIsValidAndHasTheFixedHeaderAndTail) {
-    std::string block = writeToString(BlockSpec());
+    std::string block = writeToString(BlockPlan());
     // header (20) + three zero counts (12) + tail (4 + 4 zero bytes)
     ASSERT_EQ(block.size(), 40u);
     EXPECT_EQ(le32(block, 0), kBlockMagic);
@@ -42,10 +42,10 @@ TEST(BlockWriter, EmptyBlockIsValidAndHasTheFixedHeaderAndTail) {
 }
 
 TEST(BlockWriter, ConfigurationRecordsRoundTripAndTheLaterDuplicateWins) {
-    BlockSpec spec;
-    spec.config = {{101, "MyService"}, {122, "com.example.Main"}, {2001, "v"}, {101, "Replaced"},
+    BlockPlan input;
+    input.config = {{101, "MyService"}, {122, "com.example.Main"}, {2001, "v"}, {101, "Replaced"},
                    {10003, ""}, {123, std::string("-Dx=\xE9t\xE9", 7)}, {-5, "negative key"}};
-    std::string block = writeToString(spec);
+    std::string block = writeToString(input);
     ASSERT_TRUE(parseWithLauncher(block, "en"));
     EXPECT_EQ(launcherConfig(101), "Replaced");
     EXPECT_EQ(launcherConfig(122), "com.example.Main");
@@ -60,11 +60,11 @@ TEST(BlockWriter, ConfigurationRecordsRoundTripAndTheLaterDuplicateWins) {
 }
 
 TEST(BlockWriter, MessagesAreUtf16AndLanguageSectionsApplyByLocalePrefix) {
-    BlockSpec spec;
-    spec.messages = {{1000, u"Error"}, {1016, u"No JVM {0}"}, {1010, u"Main class"}, {20017, u""}};
-    spec.sections = {{"de", {{1000, u"Fehler"}, {1016, u"Keine JVM {0}"}}},
+    BlockPlan input;
+    input.messages = {{1000, u"Error"}, {1016, u"No JVM {0}"}, {1010, u"Main class"}, {20017, u""}};
+    input.sections = {{"de", {{1000, u"Fehler"}, {1016, u"Keine JVM {0}"}}},
                      {"de_CH", {{1016, u"Kei JVM {0} \u00e4\u00f6\U0001F600"}}}};
-    std::string block = writeToString(spec);
+    std::string block = writeToString(input);
 
     ASSERT_TRUE(parseWithLauncher(block, "de_CH"));
     EXPECT_EQ(launcherMessage(1000), L"Fehler");  // only "de" has it
@@ -86,16 +86,16 @@ TEST(BlockWriter, FileAreaIsMaskedStreamedAndTheReservedFieldPointsToIt) {
     const std::string small = "PK\x03\x04 data";
     std::string big(200000, '\0');
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
-    BlockSpec spec;
-    spec.config = {{2002, "3"}, {2003, "a.jar;empty.txt;lib\\big.bin"}};
-    spec.messages = {{1000, u"Error"}};
-    spec.files = {{"a.jar", dir.file("a.jar", small)},
+    BlockPlan input;
+    input.config = {{2002, "3"}, {2003, "a.jar;empty.txt;lib\\big.bin"}};
+    input.messages = {{1000, u"Error"}};
+    input.files = {{"a.jar", dir.file("a.jar", small)},
                   {"empty.txt", dir.file("empty.txt", "")},
                   {"lib\\big.bin", dir.file("big.bin", big)}};
     StringSink sink;
     BlockWriteResult result;
     std::string error;
-    ASSERT_TRUE(writeBlock(spec, sink, &result, &error)) << error;
+    ASSERT_TRUE(writeBlock(input, sink, &result, &error)) << error;
     const std::string& block = sink.bytes;
 
     uint64_t area = 0;
@@ -117,12 +117,12 @@ TEST(BlockWriter, FileAreaIsMaskedStreamedAndTheReservedFieldPointsToIt) {
 }
 
 TEST(BlockWriter, MissingSourceFileFailsWithItsName) {
-    BlockSpec spec;
-    spec.files = {{"x.jar", std::filesystem::path("/nonexistent/dir/x.jar")}};
+    BlockPlan input;
+    input.files = {{"x.jar", std::filesystem::path("/nonexistent/dir/x.jar")}};
     StringSink sink;
     BlockWriteResult result;
     std::string error;
-    EXPECT_FALSE(writeBlock(spec, sink, &result, &error));
+    EXPECT_FALSE(writeBlock(input, sink, &result, &error));
     EXPECT_NE(error.find("x.jar"), std::string::npos) << error;
 }
 

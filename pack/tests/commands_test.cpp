@@ -31,7 +31,7 @@ size_t filesIn(const std::filesystem::path& dir) {
 
 TEST(Commands, BuildThenInspect) {
     TempDir dir;
-    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeShape()));
     dir.file("payload/app.jar", "jar content");
     std::filesystem::path project = dir.file("app.toml", R"(
 [application]
@@ -70,7 +70,7 @@ name = 'lib\app.jar'
 
 TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
     TempDir dir;
-    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeShape()));
     std::filesystem::path out = dir.file("app.exe", "previous build");
     std::filesystem::path bad = dir.file("bad.toml", "[application]\nmain_clas = \"x\"\n");
     size_t before = filesIn(dir.path());
@@ -83,11 +83,11 @@ TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
     EXPECT_EQ(filesIn(dir.path()), before);
 
     std::filesystem::path good = dir.file("good.toml", "[application]\nmain_class = \"x.Y\"\n");
-    PeSpec signedSpec;
-    signedSpec.certOffset = 0x800;
-    signedSpec.certSize = 8;
-    signedSpec.certificate = "CERTDATA";
-    std::filesystem::path signedStub = dir.file("signed.exe", makePe(signedSpec));
+    PeShape signedShape;
+    signedShape.certOffset = 0x800;
+    signedShape.certSize = 8;
+    signedShape.certificate = "CERTDATA";
+    std::filesystem::path signedStub = dir.file("signed.exe", makePe(signedShape));
     before = filesIn(dir.path());
     r = vtlpack({"build", u8(good), "-o", u8(out), "--stub", u8(signedStub)});
     EXPECT_EQ(r.code, 1);
@@ -111,9 +111,9 @@ TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
 
 TEST(Commands, OutputChecksumCoversTheWholeFile) {
     TempDir dir;
-    PeSpec spec;
-    spec.checksum = 0xABCDE;
-    std::filesystem::path stub = dir.file("stub.exe", makePe(spec));
+    PeShape input;
+    input.checksum = 0xABCDE;
+    std::filesystem::path stub = dir.file("stub.exe", makePe(input));
     dir.file("data.bin", std::string(12345, 'd'));
     std::filesystem::path project = dir.file("p.toml", "[[files]]\nsource = \"data.bin\"\n");
     std::filesystem::path out = dir.path() / "o.exe";
@@ -130,7 +130,7 @@ TEST(Commands, OutputChecksumCoversTheWholeFile) {
 
 TEST(Commands, StubFromTheProjectFile) {
     TempDir dir;
-    dir.file("stubs/my-stub.exe", makePe(PeSpec()));
+    dir.file("stubs/my-stub.exe", makePe(PeShape()));
     std::filesystem::path project = dir.file("p.toml", "[build]\nstub = \"stubs/my-stub.exe\"\n");
     ToolRun r = vtlpack({"build", u8(project), "-o", u8(dir.path() / "o.exe")});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -152,7 +152,7 @@ TEST(Commands, InitWritesAStarterOnceAndItBuilds) {
     EXPECT_NE(r.err.find("already exists"), std::string::npos);
     EXPECT_EQ(readBytes(file), first);
 
-    std::filesystem::path stub = dir.file("stub.exe", makePe(PeSpec()));
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeShape()));
     r = vtlpack({"build", u8(file), "-o", u8(dir.path() / "app.exe"), "--stub", u8(stub)});
     EXPECT_EQ(r.code, 0) << r.err;
 }

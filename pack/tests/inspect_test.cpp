@@ -10,21 +10,21 @@
 
 namespace {
 
-BlockSpec sampleSpec(const TempDir& dir) {
-    BlockSpec spec;
-    spec.config = {{101, "Svc"}, {2002, "2"}, {2003, "a.jar;lib\\b.bin"}, {10201, "1.8"}, {99999, "x"}};
-    spec.messages = {{1000, u"Error"}, {1016, u"No JVM\nfound"}};
-    spec.sections = {{"de", {{1000, u"Fehler"}}}, {"de_CH", {{1000, u"F\u00e4hler"}}}};
-    spec.files = {{"a.jar", dir.file("a.jar", "AAAA")}, {"lib\\b.bin", dir.file("b.bin", std::string(300, 'b'))}};
-    return spec;
+BlockPlan sampleInput(const TempDir& dir) {
+    BlockPlan input;
+    input.config = {{101, "Svc"}, {2002, "2"}, {2003, "a.jar;lib\\b.bin"}, {10201, "1.8"}, {99999, "x"}};
+    input.messages = {{1000, u"Error"}, {1016, u"No JVM\nfound"}};
+    input.sections = {{"de", {{1000, u"Fehler"}}}, {"de_CH", {{1000, u"F\u00e4hler"}}}};
+    input.files = {{"a.jar", dir.file("a.jar", "AAAA")}, {"lib\\b.bin", dir.file("b.bin", std::string(300, 'b'))}};
+    return input;
 }
 
-std::string packedImage(const BlockSpec& spec) {
+std::string packedImage(const BlockPlan& input) {
     StringSink sink;
     BlockWriteResult result;
     std::string error;
-    EXPECT_TRUE(writeBlock(spec, sink, &result, &error)) << error;
-    return makePe(PeSpec()) + sink.bytes;
+    EXPECT_TRUE(writeBlock(input, sink, &result, &error)) << error;
+    return makePe(PeShape()) + sink.bytes;
 }
 
 BlockReport inspectBytes(const std::string& image) {
@@ -36,13 +36,13 @@ BlockReport inspectBytes(const std::string& image) {
 
 TEST(Inspect, ReadsEverythingTheWriterWrote) {
     TempDir dir;
-    BlockSpec spec = sampleSpec(dir);
-    std::string image = packedImage(spec);
+    BlockPlan input = sampleInput(dir);
+    std::string image = packedImage(input);
     BlockReport report = inspectBytes(image);
     ASSERT_EQ(report.status, InspectStatus::Ok) << report.problem;
     EXPECT_EQ(report.blockOffset, 0x800u);
     EXPECT_EQ(report.reserved2, 0xEAFD0C88u);
-    EXPECT_EQ(report.config, spec.config);
+    EXPECT_EQ(report.config, input.config);
     ASSERT_EQ(report.messages.size(), 2u);
     EXPECT_EQ(report.messages[1].text, u"No JVM\nfound");
     ASSERT_EQ(report.sections.size(), 2u);
@@ -65,12 +65,12 @@ TEST(Inspect, ReadsEverythingTheWriterWrote) {
 }
 
 TEST(Inspect, SaysWhenThereIsNoBlockOrNoExecutable) {
-    BlockReport report = inspectBytes(makePe(PeSpec()));
+    BlockReport report = inspectBytes(makePe(PeShape()));
     EXPECT_EQ(report.status, InspectStatus::NoBlock);
     EXPECT_NE(report.problem.find("no configuration block"), std::string::npos);
     EXPECT_NE(report.problem.find("0x800"), std::string::npos);
 
-    report = inspectBytes(makePe(PeSpec()) + "garbage that is not a block");
+    report = inspectBytes(makePe(PeShape()) + "garbage that is not a block");
     EXPECT_EQ(report.status, InspectStatus::NoBlock);
 
     report = inspectBytes("hello");
@@ -81,7 +81,7 @@ TEST(Inspect, SaysWhenThereIsNoBlockOrNoExecutable) {
 
 TEST(Inspect, EveryTruncationIsReportedNotCrashed) {
     TempDir dir;
-    std::string image = packedImage(sampleSpec(dir));
+    std::string image = packedImage(sampleInput(dir));
     size_t block = 0x800;
     for (size_t cut = block + 4; cut < image.size() - 8; ++cut) {
         BlockReport report = inspectBytes(image.substr(0, cut));
@@ -95,7 +95,7 @@ TEST(Inspect, EveryTruncationIsReportedNotCrashed) {
 
 TEST(Inspect, LyingCountsAndLengthsAreBoundedByTheFile) {
     TempDir dir;
-    std::string image = packedImage(sampleSpec(dir));
+    std::string image = packedImage(sampleInput(dir));
     auto withInt = [&](size_t at, uint32_t value) {
         std::string copy = image;
         for (int i = 0; i < 4; ++i) copy[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
@@ -118,7 +118,7 @@ TEST(Inspect, LyingCountsAndLengthsAreBoundedByTheFile) {
 
 TEST(Inspect, RandomDamageNeverCrashes) {
     TempDir dir;
-    std::string image = packedImage(sampleSpec(dir));
+    std::string image = packedImage(sampleInput(dir));
     std::mt19937 random(12345);
     for (int round = 0; round < 3000; ++round) {
         std::string copy = image;
@@ -136,7 +136,7 @@ TEST(Inspect, RandomDamageNeverCrashes) {
 
 TEST(Inspect, FileByteSourceReadsFromDisk) {
     TempDir dir;
-    std::string image = packedImage(sampleSpec(dir));
+    std::string image = packedImage(sampleInput(dir));
     FileByteSource source;
     ASSERT_TRUE(source.open(dir.file("app.exe", image)));
     BlockReport report;

@@ -22,10 +22,10 @@ uint64_t launcherBlockOffset(const std::string& image) {
 
 TEST(StubPlacement, BlockGoesWhereTheLauncherLooks) {
     for (bool plus : {false, true}) {
-        PeSpec spec;
-        spec.pe32plus = plus;
-        spec.sections = {{0x400, 0x600}, {0xA00, 0x200}, {0xC00, 0x400}};
-        std::string image = makePe(spec), error;
+        PeShape input;
+        input.pe32plus = plus;
+        input.sections = {{0x400, 0x600}, {0xA00, 0x200}, {0xC00, 0x400}};
+        std::string image = makePe(input), error;
         StubPrefix prefix;
         StubLayout layout;
         ASSERT_TRUE(readStubLayout(image, &layout, &error)) << error;
@@ -41,9 +41,9 @@ TEST(StubPlacement, BlockGoesWhereTheLauncherLooks) {
 TEST(StubPlacement, TheLastTableEntryCountsNotTheHighestOffset) {
     // A stub whose last table entry is not the section furthest into the
     // file would have its data cut off; it is refused.
-    PeSpec spec;
-    spec.sections = {{0x400, 0x200}, {0x800, 0x200}, {0x600, 0x200}};
-    std::string image = makePe(spec), error;
+    PeShape input;
+    input.sections = {{0x400, 0x200}, {0x800, 0x200}, {0x600, 0x200}};
+    std::string image = makePe(input), error;
         StubPrefix prefix;
     StubLayout layout;
     ASSERT_TRUE(readStubLayout(image, &layout, &error));
@@ -54,12 +54,12 @@ TEST(StubPlacement, TheLastTableEntryCountsNotTheHighestOffset) {
     EXPECT_NE(error.find("last entry"), std::string::npos) << error;
 
     // A trailing entry without raw data puts the block at 0.
-    spec.sections = {{0x400, 0x200}, {0, 0}};
-    EXPECT_FALSE(prepareStub(makePe(spec), false, &prefix, &error));
+    input.sections = {{0x400, 0x200}, {0, 0}};
+    EXPECT_FALSE(prepareStub(makePe(input), false, &prefix, &error));
 }
 
 TEST(StubRefusal, AlreadyPackedStub) {
-    std::string image = makePe(PeSpec()) + magicBytes() + std::string(28, '\0'), error;
+    std::string image = makePe(PeShape()) + magicBytes() + std::string(28, '\0'), error;
     StubPrefix prefix;
     EXPECT_FALSE(prepareStub(image, false, &prefix, &error));
     EXPECT_NE(error.find("already carries a configuration block"), std::string::npos) << error;
@@ -67,26 +67,26 @@ TEST(StubRefusal, AlreadyPackedStub) {
 }
 
 TEST(StubRefusal, OverlayIsRefusedButZeroPaddingIsDropped) {
-    PeSpec spec;
-    spec.overlay = "other data";
+    PeShape input;
+    input.overlay = "other data";
     std::string error;
     StubPrefix prefix;
-    EXPECT_FALSE(prepareStub(makePe(spec), false, &prefix, &error));
+    EXPECT_FALSE(prepareStub(makePe(input), false, &prefix, &error));
     EXPECT_NE(error.find("10 bytes of data after its last section"), std::string::npos) << error;
 
-    spec.overlay = std::string(16, '\0');
-    ASSERT_TRUE(prepareStub(makePe(spec), false, &prefix, &error)) << error;
+    input.overlay = std::string(16, '\0');
+    ASSERT_TRUE(prepareStub(makePe(input), false, &prefix, &error)) << error;
     EXPECT_EQ(prefix.bytes.size(), 0x800u);
 }
 
 TEST(StubRefusal, SignedStubUnlessStripped) {
     for (bool plus : {false, true}) {
-        PeSpec spec;
-        spec.pe32plus = plus;
-        spec.certOffset = 0x808;  // 8-byte aligned, after 8 bytes of padding
-        spec.certificate = std::string(0x100, 'C');
-        spec.certSize = 0x100;
-        std::string image = makePe(spec), error;
+        PeShape input;
+        input.pe32plus = plus;
+        input.certOffset = 0x808;  // 8-byte aligned, after 8 bytes of padding
+        input.certificate = std::string(0x100, 'C');
+        input.certSize = 0x100;
+        std::string image = makePe(input), error;
         StubPrefix prefix;
         StubLayout layout;
         ASSERT_TRUE(readStubLayout(image, &layout, &error));
@@ -110,16 +110,16 @@ TEST(StubRefusal, SignedStubUnlessStripped) {
 }
 
 TEST(StubRefusal, SignatureThatIsNotAtTheEndCannotBeStripped) {
-    PeSpec spec;
-    spec.certOffset = 0x808;
-    spec.certSize = 0x10;
-    spec.certificate = std::string(0x10, 'C');
-    spec.overlay = "tail";  // data behind the certificate
+    PeShape input;
+    input.certOffset = 0x808;
+    input.certSize = 0x10;
+    input.certificate = std::string(0x10, 'C');
+    input.overlay = "tail";  // data behind the certificate
     std::string error;
     StubPrefix prefix;
-    EXPECT_FALSE(prepareStub(makePe(spec), true, &prefix, &error));
+    EXPECT_FALSE(prepareStub(makePe(input), true, &prefix, &error));
 
-    PeSpec inside;  // a directory entry pointing into the sections
+    PeShape inside;  // a directory entry pointing into the sections
     inside.certOffset = 0x500;
     inside.certSize = 0x10;
     EXPECT_FALSE(prepareStub(makePe(inside), true, &prefix, &error));
@@ -132,7 +132,7 @@ TEST(StubRefusal, NotAnExecutableOrCutShort) {
     EXPECT_FALSE(prepareStub("just text", false, &prefix, &error));
     EXPECT_NE(error.find("MZ"), std::string::npos);
 
-    std::string image = makePe(PeSpec());
+    std::string image = makePe(PeShape());
     EXPECT_FALSE(prepareStub(image.substr(0, 0x700), false, &prefix, &error));
     EXPECT_NE(error.find("cut short"), std::string::npos) << error;
 
@@ -163,7 +163,7 @@ TEST(PeChecksumTest, SumsWordsWithCarryFoldingPlusTheLength) {
     EXPECT_EQ(carry.finish(), 6u);
 
     // Any split of the input gives the same result.
-    std::string data = makePe(PeSpec()) + std::string(1001, '\xEE');
+    std::string data = makePe(PeShape()) + std::string(1001, '\xEE');
     PeChecksum whole;
     whole.add(data.data(), data.size());
     uint32_t expected = whole.finish();
@@ -175,16 +175,16 @@ TEST(PeChecksumTest, SumsWordsWithCarryFoldingPlusTheLength) {
 }
 
 TEST(PeChecksumTest, ChecksumIsRecomputedOnlyWhenTheStubHasOne) {
-    PeSpec spec;
-    spec.checksum = 0x12345;
+    PeShape input;
+    input.checksum = 0x12345;
     std::string error;
     StubPrefix prefix;
-    ASSERT_TRUE(prepareStub(makePe(spec), false, &prefix, &error)) << error;
+    ASSERT_TRUE(prepareStub(makePe(input), false, &prefix, &error)) << error;
     EXPECT_TRUE(prefix.recomputeChecksum);
     EXPECT_EQ(prefix.checksumOffset, kTestChecksumOffset);
     EXPECT_EQ(le32(prefix.bytes, kTestChecksumOffset), 0u);  // zeroed until the output is complete
 
-    ASSERT_TRUE(prepareStub(makePe(PeSpec()), false, &prefix, &error)) << error;
+    ASSERT_TRUE(prepareStub(makePe(PeShape()), false, &prefix, &error)) << error;
     EXPECT_FALSE(prefix.recomputeChecksum);
 }
 

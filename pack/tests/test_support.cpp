@@ -24,41 +24,41 @@ const char* detectTestLocale() { return gLocale; }
 
 }  // namespace
 
-std::string makePe(const PeSpec& spec) {
+std::string makePe(const PeShape& input) {
     const size_t h = 0x80;
-    const uint16_t optionalSize = spec.pe32plus ? 240 : 224;
-    size_t end = h + 24 + optionalSize + 40 * spec.sections.size();
-    for (const auto& s : spec.sections)
+    const uint16_t optionalSize = input.pe32plus ? 240 : 224;
+    size_t end = h + 24 + optionalSize + 40 * input.sections.size();
+    for (const auto& s : input.sections)
         if (s.second > 0 && s.first + s.second > end) end = s.first + s.second;
     std::string image(end, '\0');
     image[0] = 'M', image[1] = 'Z';
     put32(image, 0x3C, static_cast<uint32_t>(h));
     image.replace(h, 4, std::string("PE\0\0", 4));
-    put16(image, h + 4, spec.pe32plus ? 0x8664 : 0x14C);
-    put16(image, h + 6, static_cast<uint16_t>(spec.sections.size()));
+    put16(image, h + 4, input.pe32plus ? 0x8664 : 0x14C);
+    put16(image, h + 6, static_cast<uint16_t>(input.sections.size()));
     put16(image, h + 20, optionalSize);
     size_t optional = h + 24;
-    put16(image, optional, spec.pe32plus ? 0x20B : 0x10B);
-    size_t countField = optional + (spec.pe32plus ? 108 : 92);
-    size_t directories = optional + (spec.pe32plus ? 112 : 96);
+    put16(image, optional, input.pe32plus ? 0x20B : 0x10B);
+    size_t countField = optional + (input.pe32plus ? 108 : 92);
+    size_t directories = optional + (input.pe32plus ? 112 : 96);
     put32(image, countField, 16);
-    put32(image, optional + 64, spec.checksum);
-    put32(image, directories + 4 * 8, spec.certOffset);
-    put32(image, directories + 4 * 8 + 4, spec.certSize);
+    put32(image, optional + 64, input.checksum);
+    put32(image, directories + 4 * 8, input.certOffset);
+    put32(image, directories + 4 * 8 + 4, input.certSize);
     size_t table = optional + optionalSize;
-    for (size_t i = 0; i < spec.sections.size(); ++i) {
+    for (size_t i = 0; i < input.sections.size(); ++i) {
         size_t entry = table + 40 * i;
         image.replace(entry, 5, ".sec" + std::to_string(i % 10));
-        put32(image, entry + 16, spec.sections[i].second);
-        put32(image, entry + 20, spec.sections[i].first);
-        for (uint32_t k = 0; k < spec.sections[i].second; ++k)
-            image[spec.sections[i].first + k] = static_cast<char>(0x40 + (i + k) % 50);
+        put32(image, entry + 16, input.sections[i].second);
+        put32(image, entry + 20, input.sections[i].first);
+        for (uint32_t k = 0; k < input.sections[i].second; ++k)
+            image[input.sections[i].first + k] = static_cast<char>(0x40 + (i + k) % 50);
     }
-    if (!spec.certificate.empty()) {
-        if (image.size() < spec.certOffset) image.resize(spec.certOffset, '\0');
-        image += spec.certificate;
+    if (!input.certificate.empty()) {
+        if (image.size() < input.certOffset) image.resize(input.certOffset, '\0');
+        image += input.certificate;
     }
-    return image + spec.overlay;
+    return image + input.overlay;
 }
 
 TempDir::TempDir() {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-struct PeSpec {
+struct PeShape {
     bool pe32plus = false;
     // Raw data offset and size of each section table entry, in table order.
     std::vector<std::pair<uint32_t, uint32_t>> sections = {{0x400, 0x200}, {0x600, 0x200}};
@@ -24,7 +24,7 @@ struct PeSpec {
 // Offset of the checksum field in images made by makePe.
 constexpr size_t kTestChecksumOffset = 0x80 + 24 + 64;
 
-std::string makePe(const PeSpec& spec);
+std::string makePe(const PeShape& input);
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {
