@@ -17,7 +17,8 @@ std::string upper(std::string s) {
 // Names Windows reserves for devices, with or without an extension.
 bool isDeviceName(const std::string& part) {
     std::string stem = upper(part.substr(0, part.find('.')));
-    static const char* const fixed[] = {"CON", "PRN", "AUX", "NUL"};
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static const char* const fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* name : fixed)
         if (stem == name) return true;
     return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&

@@ -105,7 +105,8 @@ TEST(EmbeddedNames, OneLevelRelativeNamesOnly) {
     EXPECT_EQ(n, "lib\\x.jar");
     ASSERT_TRUE(normaliseEmbeddedName("my..file.jar", &n, &error));  // dots inside a name are fine
     for (const char* bad : {"\\x.jar", "/x.jar", "c:\\x.jar", "c:x.jar", "..\\x.jar", "lib\\..", "a\\b\\c.jar",
-                            "lib\\", "", "a;b.jar", "x?.jar", "lib\\x.jar.", "CON", "lib\\nul.txt", ".\\x.jar"}) {
+                            "lib\\", "", "a;b.jar", "x?.jar", "lib\\x.jar.", "CON", "lib\\nul.txt", ".\\x.jar",
+                            "...", "com1 .jar", "conout$"}) {
         EXPECT_FALSE(normaliseEmbeddedName(bad, &n, &error)) << bad;
         EXPECT_FALSE(error.empty());
     }
