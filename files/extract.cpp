@@ -23,6 +23,26 @@ bool climbsUp(const char* component, size_t length) {
     return dots >= 2;
 }
 
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows opens a device, not a file, for these names in any directory and
+// with any extension ("nul.txt", "lib\\com1.jar"): a write there would not
+// land in the temporary directory.
+bool namesDevice(const char* component, size_t length) {
+    size_t stem = 0;
+    while (stem < length && component[stem] != '.') ++stem;
+    while (stem > 0 && component[stem - 1] == ' ') --stem;
+    char name[8];
+    if (stem < 3 || stem > 7) return false;
+    for (size_t i = 0; i < stem; ++i) name[i] = upper(component[i]);
+    name[stem] = 0;
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : devices)
+        if (strcmp(name, device) == 0) return true;
+    bool numbered = stem == 4 && (strncmp(name, "COM", 3) == 0 || strncmp(name, "LPT", 3) == 0);
+    return numbered && name[3] >= '1' && name[3] <= '9';
+}
+
 }  // namespace
 
 bool isSafeEmbeddedName(const char* name) {
@@ -34,7 +54,8 @@ bool isSafeEmbeddedName(const char* name) {
     const char* start = name;
     for (const char* p = name;; ++p) {
         if (*p == 0 || isSeparator(*p)) {
-            if (climbsUp(start, static_cast<size_t>(p - start))) return false;
+            size_t length = static_cast<size_t>(p - start);
+            if (climbsUp(start, length) || namesDevice(start, length)) return false;
             if (*p == 0) break;
             start = p + 1;
         }

@@ -27,7 +27,8 @@ int copyUnmasked(HANDLE source, HANDLE target, int64_t length);
 #endif
 
 // Portable: whether an embedded name stays inside the temporary directory
-// (relative, no drive, no "..", at most one directory level is created).
+// (relative, no drive or stream colon, no "..", no device name such as
+// "nul" or "com1"; at most one directory level is created).
 bool isSafeEmbeddedName(const char* name);
 
 // The next name of a ";"-separated list, strtok-style: separators are cut

@@ -181,7 +181,7 @@ def test_content_that_ends_early_is_internal_error_16(wine, make_launcher, tempb
 
 
 @pytest.mark.parametrize("name", ["..\\evil.txt", "lib\\..\\..\\evil.txt", "../evil.txt", "\\evil.txt",
-                                  "C:\\evil.txt", "c:evil.txt", "... \\evil.txt", "ABSOLUTE"])
+                                  "C:\\evil.txt", "c:evil.txt", "... \\evil.txt", "lib\\nul.txt", "com1", "ABSOLUTE"])
 def test_names_outside_the_temporary_directory_are_refused(wine, make_launcher, tempbase, tmp_path, name):
     outside = tmp_path / "outside"
     outside.mkdir()

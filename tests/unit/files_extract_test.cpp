@@ -43,14 +43,16 @@ TEST(EmbeddedNames, SplittingIsReentrant) {
 
 TEST(EmbeddedNames, PlainAndOneLevelNamesAreSafe) {
     for (const char* name : {"app.jar", "lib\\x.jar", "a\\b\\c.txt", "lib/x.jar", ".hidden", "a..b", "x.", "..a",
-                             "a\\.\\b", "dir with space\\f"})
+                             "a\\.\\b", "dir with space\\f", "console.txt", "nullify.jar", "com10.txt", "lpt0",
+                             "com", "lib\\auxiliary.dat", "cons.txt"})
         EXPECT_TRUE(isSafeEmbeddedName(name)) << name;
 }
 
 TEST(EmbeddedNames, NamesThatLeaveTheDirectoryAreRefused) {
     for (const char* name : {"", "\\x", "/x", "\\\\server\\share\\x", "\\\\?\\c:\\x", "c:\\x", "c:x", "C:", "a:b",
                              "..", "..\\x", "../x", "lib\\..\\..\\x", "lib\\..", "a/../../b", "...", "... \\x",
-                             ". .\\x", "lib\\.. "})
+                             ". .\\x", "lib\\.. ", "nul", "NUL.txt", "lib\\con", "Con.tar.gz", "aux \\x",
+                             "prn", "com1.jar", "LPT9", "lib\\conout$", "conin$.x", "nul \\y"})
         EXPECT_FALSE(isSafeEmbeddedName(name)) << name;
     EXPECT_FALSE(isSafeEmbeddedName(nullptr));
 }
