@@ -88,8 +88,8 @@ class Wine:
                               env=self.env(env), timeout=timeout, cwd=cwd)
         return Result(proc.returncode, normalise(proc.stdout), normalise(proc.stderr))
 
-    def popen(self, program, *args, env=None, winenv=None, **kwargs):
-        cmd = self.command(program, args, winenv)
+    def popen(self, program, *args, env=None, winenv=None, unset=(), **kwargs):
+        cmd = self.command(program, args, winenv, unset)
         return subprocess.Popen(cmd, env=self.env(env), **kwargs)
 
     @staticmethod
@@ -124,10 +124,11 @@ def only_log(base):
     return read_log(files[0])
 
 
-def read_message_box(wine, exe, *args, env=None, winenv=None, timeout=60):
+def read_message_box(wine, exe, *args, env=None, winenv=None, unset=(), timeout=60):
     """Runs exe, reads the message box it shows ("caption|text") and closes
     it. Returns (box text or None, the launcher's exit code)."""
-    proc = wine.popen(exe, *args, env=env, winenv=winenv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = wine.popen(exe, *args, env=env, winenv=winenv, unset=unset, stdout=subprocess.PIPE,
+                      stderr=subprocess.PIPE)
     reader = wine.run(BUILD64 / "tests" / "boxreader.exe", "30000", timeout=timeout)
     out, err = proc.communicate(timeout=timeout)
     box = reader.out.rstrip("\n") if reader.rc == 0 else None

@@ -1,0 +1,72 @@
+"""Error reporting: standard error or a message box by executable type,
+the log path appended when logging is on, localized texts, and the stubs'
+own make-up (console programs that need nothing beside Windows)."""
+import re
+import subprocess
+
+import pytest
+
+from vtltest import BUILD32, BUILD64, log_files, read_message_box, temp_env
+
+NO_JVM = {101: "svc", 128: "", 2001: "m"}
+SEARCH_VARS = ["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME"]
+
+
+def test_console_type_reports_on_standard_error_with_the_log_path(wine, make_launcher, tempbase):
+    exe = make_launcher({**NO_JVM, 107: "4"}, {1016: "No {0}-bit Java found."})
+    r = wine.run(exe, "/run", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
+    assert r.rc == 1
+    logs = log_files(tempbase)
+    assert len(logs) == 1
+    m = re.fullmatch(r"No 64-bit Java found\.\n\nLog: (.+)\n", r.err)
+    assert m, r.err
+    assert m.group(1).lower() == wine.winpath(logs[0]).lower()
+    assert "ERROR: No JVM found" in logs[0].read_text(encoding="utf-8-sig")
+
+
+def test_without_the_log_the_text_stands_alone(wine, make_launcher, tempbase):
+    exe = make_launcher({**NO_JVM, 107: "0"}, {1016: "No {0}-bit Java found, {0}."})
+    r = wine.run(exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
+    assert (r.rc, r.err) == (1, "No 64-bit Java found, {0}.\n")
+
+
+def test_empty_message_without_configuration_value_shows_an_empty_text(wine, make_launcher, tempbase):
+    exe = make_launcher({**NO_JVM, 107: "4"}, {1016: ""})
+    r = wine.run(exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
+    assert (r.rc, r.err) == (1, "\n")
+
+
+def test_empty_message_falls_back_to_the_configuration_key(wine, make_launcher, tempbase):
+    exe = make_launcher({**NO_JVM, 107: "4", 1016: "from the key {0}"}, {1016: ""})
+    r = wine.run(exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
+    assert (r.rc, r.err) == (1, "from the key 64\n")
+
+
+@pytest.mark.parametrize("lang, expected", [("de_CH.UTF-8", "Schweiz 64"), ("de_DE.UTF-8", "Deutsch 64"),
+                                            ("fr_FR.UTF-8", "English 64")])
+def test_language_sections_choose_the_text(wine, make_launcher, tempbase, lang, expected):
+    exe = make_launcher({**NO_JVM, 107: "4"}, {1016: "English {0}"},
+                        [("de", {1016: "Deutsch {0}"}), ("de_CH", {1016: "Schweiz {0}"})])
+    r = wine.run(exe, "/run", env={"LANG": lang, "LC_ALL": lang}, winenv=temp_env(wine, tempbase),
+                 unset=SEARCH_VARS)
+    assert (r.rc, r.err) == (1, expected + "\n")
+
+
+@pytest.mark.parametrize("type_", ["1", "5"])
+def test_gui_types_report_in_a_message_box(wine, make_launcher, tempbase, type_):
+    exe = make_launcher({**NO_JVM, 107: type_}, {1000: "Demo failed", 1016: "No {0}-bit Java."})
+    box, rc = read_message_box(wine, exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
+    assert rc == 1
+    assert box == "Demo failed|No 64-bit Java."
+
+
+@pytest.mark.parametrize("build, machine", [(BUILD64, "x86-64"), (BUILD32, "i386")])
+def test_stubs_are_console_programs_needing_only_system_dlls(build, machine):
+    stub = build / "vtlstub.exe"
+    objdump = "x86_64-w64-mingw32-objdump" if machine == "x86-64" else "i686-w64-mingw32-objdump"
+    out = subprocess.run([objdump, "-p", str(stub)], capture_output=True, text=True, check=True).stdout
+    dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", out)}
+    assert dlls <= {"kernel32.dll", "advapi32.dll", "user32.dll", "msvcrt.dll"}, dlls
+    assert re.search(r"^Subsystem\s+00000003\s", out, re.M), "not a console program"
+    header = subprocess.run([objdump, "-f", str(stub)], capture_output=True, text=True, check=True).stdout
+    assert machine in header
