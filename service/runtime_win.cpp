@@ -4,6 +4,7 @@
 // ends when the child has ended.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -168,10 +169,16 @@ void startDrain(HANDLE& outputRead) {
     closeIfOpen(outputRead);
 }
 
+// The dispatcher on the main thread returns as soon as the stopped state is
+// reported, and the main thread would then end the process under this
+// thread's last steps. It waits here instead; ExitProcess below ends it.
+void holdMainThreadAtExit() { Sleep(10000); }
+
 [[noreturn]] void finishAfterChild(PROCESS_INFORMATION& child) {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(child.hProcess, &exitCode)) exitCode = 0;
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
+    atexit(holdMainThreadAtExit);
     {
         Locked lock;
         if (markChildEnded(serviceStatus, exitCode)) {

@@ -11,11 +11,9 @@
 //   svctool.exe control NAME CODE        ControlService
 //   svctool.exe waitstate NAME STATE MS  exit 0 once the state is reached
 //   svctool.exe delete NAME              stop if running, then delete
-//   svctool.exe priorities NAME          depth= pid= priority= of the service process's descendants
 //
 // Failures print "error=CODE" and exit with 2.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -182,41 +180,6 @@ int removeService(const char* name) {
     return 0;
 }
 
-// Every process below the service's own, with its depth (1 for a child).
-void printDescendants(const std::vector<PROCESSENTRY32>& all, DWORD parent, int depth, int& found) {
-    for (const PROCESSENTRY32& entry : all) {
-        if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
-        DWORD priority = process ? GetPriorityClass(process) : 0;
-        if (process) CloseHandle(process);
-        printf("depth=%d pid=%lu priority=0x%lx exe=%s\n", depth, entry.th32ProcessID, priority, entry.szExeFile);
-        ++found;
-        if (depth < 8) printDescendants(all, entry.th32ProcessID, depth + 1, found);
-    }
-}
-
-int priorities(const char* name) {
-    SC_HANDLE service = openService(name, SERVICE_QUERY_STATUS);
-    if (!service) return fail("OpenService");
-    SERVICE_STATUS_PROCESS status = {};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status,
-                              &needed))
-        return fail("QueryServiceStatusEx");
-    if (status.dwProcessId == 0) return 1;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return fail("CreateToolhelp32Snapshot");
-    std::vector<PROCESSENTRY32> all;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        all.push_back(entry);
-    CloseHandle(snapshot);
-    int found = 0;
-    printDescendants(all, status.dwProcessId, 1, found);
-    return found ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,7 +200,6 @@ int main(int argc, char** argv) {
     if (command == "waitstate" && argc == 5)
         return waitState(name, static_cast<DWORD>(atol(argv[3])), static_cast<DWORD>(atol(argv[4])));
     if (command == "delete") return removeService(name);
-    if (command == "priorities") return priorities(name);
     fprintf(stderr, "svctool: unknown command or arguments\n");
     return 3;
 }
