@@ -2,6 +2,7 @@
 print, what they return and what they register. Services that must run
 here are testsvc.exe (registered over the launcher's entry with svctool),
 so these tests do not depend on the service runtime."""
+import re
 import time
 
 from svc_helpers import (RUNNING, STOPPED, keepalive, services, stoppable_service,  # noqa: F401
@@ -217,3 +218,25 @@ def test_install_and_start_reports_the_start(wine, make_launcher, services):
     assert r.rc == 0, r
     assert r.out == (f"Stopping service '{name}'.\nService stopped\nInstalled service '{name}'.\n"
                      f"Starting service '{name}'.\n")
+
+
+def test_names_the_scm_refuses_are_not_created(wine, make_launcher, services):
+    # No name configured, and a name with a backslash.
+    exe = make_launcher({})
+    r = wine.run(exe, "/install")
+    assert (r.rc, r.out) == (1, "Could not create service.\n")
+    r = wine.run(exe, "/install", "vtl\\bad")
+    assert (r.rc, r.out) == (1, "Could not create service.\n")
+
+
+def test_status_with_a_configuration_larger_than_its_buffer(wine, make_launcher, services):
+    # A command of 6500 characters does not fit the 6000-byte buffer: the
+    # state line is printed, then the error with the size the SCM wanted.
+    name = services.name()
+    exe = make_launcher({101: name})
+    assert wine.run(exe, "/install").rc == 0
+    services.set_path(name, "x" * 6500)
+    r = wine.run(exe, "/status")
+    assert r.rc == 1, r
+    match = re.fullmatch(r"Not running\.\nCould not get config \(122, (\d+)\)\.\n", r.out)
+    assert match and int(match.group(1)) > 6500, r
