@@ -107,11 +107,8 @@ def test_stop_gives_up_after_a_wait_hint_without_progress(wine, make_launcher, s
     services.create(name, stoppable_service(steps=1, step_ms=4000, wait_hint_ms=1000))
     services.start(name)
     services.wait_state(name, RUNNING)
-    started = time.time()
     r = wine.run(exe, "/stop")
-    elapsed = time.time() - started
     assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nError while stopping service\n")
-    assert elapsed < 3.9, elapsed
     services.wait_state(name, STOPPED)
 
 
