@@ -296,3 +296,20 @@ def test_write_failure_is_logged_with_the_unwritten_count(wine, tempbase):
     assert r.rc == 0, r
     assert "1 test" in r.out and "PASSED" in r.out
     assert only_log(tempbase).splitlines()[-1] == "ERROR: WriteFile failed 6000 5"  # ERROR_ACCESS_DENIED
+
+
+def test_completed_launch_leaves_the_files_in_place(wine, make_launcher, tmp_path, tempbase):
+    # With a (recording) runtime the launch runs main to its end: no
+    # clean-up, and the application is told where the files are.
+    from launch_support import Launch
+    files = [content(6001, 9), b"jar bytes"]
+    launch = Launch(wine, make_launcher, tmp_path, tempbase, embedded(["data.bin", "lib\\x.jar"]), files=files)
+    r = launch.run()
+    assert r.rc == 0, r
+    d = r.value("Temp dir3: ")
+    assert r.option("-Dmorlin.tempDir=") == d
+    directory = tempbase / d[len(wine.winpath(tempbase)) + 1:]
+    assert (directory / "data.bin").read_bytes() == files[0]
+    assert (directory / "lib" / "x.jar").read_bytes() == files[1]
+    assert not r.starting("emptying ")
+    assert r.option("-Dmorlin.unextractedPosition=") == str(file_area_bounds(launch.exe, files)[-1])

@@ -255,6 +255,38 @@ def test_missing_pid_waits_about_five_seconds_and_cleans_up(wine, make_launcher,
     assert hold.release() == 0
 
 
+def test_full_launches_first_runs_the_application_second_exits(wine, make_launcher, tmp_path, tempbase, holders,
+                                                               pid_values):
+    # The recording runtime's main waits on standard input, so the first
+    # launch is running its application when the second one starts.
+    from launch_support import Launch
+    launch = Launch(wine, make_launcher, tmp_path, tempbase, {10005: "1", 2002: "1", 2003: "kept.txt"},
+                    files=[b"kept after a normal end"],
+                    script={"main": "wait-stop", "stop_action": "return", "main_stdout": "main started\n"})
+    pid_values.append(canonical(wine, launch.exe))
+    environment = {**temp_env(wine, tempbase), "VANTREL_JAVA_HOME": launch.home.winpath()}
+    unset = {"JAVA_HOME": None, "JDK_HOME": None, "MORLIN_JAVA_HOME": None}
+    first = Holder(wine, launch.exe, "/run", env={**LOG, **unset}, winenv=environment, until="main started")
+    holders.append(first)
+    pid = registry_pid(wine, canonical(wine, launch.exe))
+    assert pid and launch.home.trace().first("process").args[0] == pid
+
+    second_base = base(tmp_path, "b2")
+    r = wine.run(launch.exe, "/run", env={**LOG, **unset},
+                 winenv={**environment, **temp_env(wine, second_base)})
+    assert (r.rc, r.out, r.err) == (0, "", "")
+    lines = log_lines(second_base)
+    assert lines[lines.index("single instance mode") + 2:][:2] == ["other pid %d" % pid, "exiting"]
+    assert not any(l.startswith("Temp dir3: ") and "emptying " + l[11:] not in lines for l in lines)
+    assert first.running()
+
+    assert first.release() == 0
+    options = launch.home.trace().options()
+    assert "-Dmorlin.semaphoreName=" + sem_name(wine, launch.exe) in options
+    temp = next(o for o in options if o.startswith("-Dmorlin.tempDir="))[len("-Dmorlin.tempDir="):]
+    assert (tempbase / temp[len(wine.winpath(tempbase)) + 1:] / "kept.txt").read_bytes() == b"kept after a normal end"
+
+
 # --- numbered names -----------------------------------------------------------
 
 def test_numbered_names_count_up_and_are_free_again(wine, make_launcher, tmp_path, holders, pid_values):
