@@ -1,6 +1,5 @@
-// Test tool: holds a named semaphore (and optionally nothing else) until
-// its standard input ends, so a test can stand in for a running instance
-// under a name it computed itself.
+// Test tool: holds a named semaphore until its standard input ends, so a
+// test can stand in for a running instance under a name it computed itself.
 //
 //   semhold.exe NAME
 // Prints "code N pid P" (N: the last error of CreateSemaphoreA) when held.
