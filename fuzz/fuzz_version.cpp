@@ -5,6 +5,7 @@
 
 #include "config/store.h"
 #include "jvm/version.h"
+#include "tests/support/log_capture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string all(reinterpret_cast<const char*>(data), size);
@@ -23,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     isNewerVersion(a.c_str(), b.c_str());
     char version[16];
     parseVersionLine(a.c_str(), version, sizeof version);
+    clearCapturedLog();
     return 0;
 }
