@@ -18,43 +18,6 @@ namespace {
 
 uint64_t unextracted = 0;
 
-// Lets the block's primitive readers read the file area, so a length that
-// cannot be read fails exactly as a short read of the block does.
-class ExecutableSource : public ByteSource {
-public:
-    explicit ExecutableSource(HANDLE h) : handle_(h) {}
-    bool read(void* dst, size_t n, size_t* got) override {
-        DWORD step = 0;
-        BOOL ok = ReadFile(handle_, dst, static_cast<DWORD>(n), &step, nullptr);
-        *got = step;
-        if (!ok) error_ = static_cast<int>(GetLastError());
-        return ok != FALSE;
-    }
-    bool seek(uint64_t offset) override {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(offset);
-        if (SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN)) return true;
-        error_ = static_cast<int>(GetLastError());
-        return false;
-    }
-    uint64_t position() override {
-        LARGE_INTEGER zero, now;
-        zero.QuadPart = 0;
-        if (!SetFilePointerEx(handle_, zero, &now, FILE_CURRENT)) return 0;
-        return static_cast<uint64_t>(now.QuadPart);
-    }
-    uint64_t size() override {
-        LARGE_INTEGER size;
-        if (!GetFileSizeEx(handle_, &size)) return 0;
-        return static_cast<uint64_t>(size.QuadPart);
-    }
-    int lastError() override { return error_; }
-
-private:
-    HANDLE handle_;
-    int error_ = 0;
-};
-
 [[noreturn]] void failFileArea(BlockError error) { fatalError(blockErrorText(error)); }
 
 // Writes all of data, repeating on partial writes. Returns the bytes still
@@ -124,7 +87,7 @@ int copyUnmasked(HANDLE source, HANDLE target, int64_t length) {
 }
 
 int extractOneFile(HANDLE executable, const char* target) {
-    ExecutableSource source(executable);
+    HandleByteSource source(executable);
     int64_t length = 0;
     BlockError error = BlockError::None;
     if (!readLong(source, &length, &error)) failFileArea(error);
@@ -152,7 +115,7 @@ int extractEmbeddedFiles(bool mayCreateDirectory) {
     if (mayCreateDirectory) createTempDirectory();
 
     HANDLE executable = openLauncherExecutable();
-    ExecutableSource source(executable);
+    HandleByteSource source(executable);
     if (!source.seek(configFileAreaOffset())) {
         logLine(L"error %d\n", source.lastError());
         failFileArea(BlockError::ReadLong);
