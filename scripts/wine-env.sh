@@ -24,6 +24,11 @@ wine_start() {
     "$WINESERVER" -p </dev/null >/dev/null 2>&1 &
   fi
   sleep 0.5
+  # The first Wine program starts the prefix's services (services.exe and
+  # the rest), which inherit its standard output and error and outlive it.
+  # Start them here, with nothing attached, so no test's output pipe is
+  # ever held open by them.
+  "$WINE64" wineboot </dev/null >/dev/null 2>&1 || true
 }
 
 wine_stop() {
