@@ -6,6 +6,8 @@ import subprocess
 
 import pytest
 
+import vtlblock
+
 from vtltest import BUILD32, BUILD64, log_files, read_message_box, temp_env
 
 NO_JVM = {101: "svc", 128: "", 2001: "m"}
@@ -70,3 +72,19 @@ def test_stubs_are_console_programs_needing_only_system_dlls(build, machine):
     assert re.search(r"^Subsystem\s+00000003\s", out, re.M), "not a console program"
     header = subprocess.run([objdump, "-f", str(stub)], capture_output=True, text=True, check=True).stdout
     assert machine in header
+
+
+# Message boxes need the session's X desktop; these run in the first test
+# file, before tests that start Wine programs without a display.
+@pytest.mark.parametrize("content, text", [
+    (b"", "Internal Error: readInt"),                          # nothing appended at all
+    (b"\x00\x01\x02\x03" + bytes(40), "Internal Error: magic"),  # wrong magic
+    (vtlblock.build_block({101: "svc"})[:33], "Internal Error: readString"),  # cut in a record
+    (vtlblock.build_block({101: "x" * 50})[:24], "Internal Error: readInt"),  # cut at a count
+])
+def test_missing_wrong_or_cut_block_is_fatal_in_a_message_box(wine, make_launcher, content, text):
+    # Until the block is read, errors go to a message box.
+    exe = make_launcher(block=content)
+    box, rc = read_message_box(wine, exe, "/help")
+    assert rc == 1
+    assert box == "Error|" + text

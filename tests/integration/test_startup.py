@@ -39,20 +39,6 @@ def test_no_arguments_logs_the_dispatcher_failure_and_exits_zero(wine, make_laun
     assert lines[i + 2] == "StartServiceCtrlDispatcher returned"
 
 
-@pytest.mark.parametrize("content, text", [
-    (b"", "Internal Error: readInt"),                          # nothing appended at all
-    (b"\x00\x01\x02\x03" + bytes(40), "Internal Error: magic"),  # wrong magic
-    (vtlblock.build_block({101: "svc"})[:33], "Internal Error: readString"),  # cut in a record
-    (vtlblock.build_block({101: "x" * 50})[:24], "Internal Error: readInt"),  # cut at a count
-])
-def test_missing_wrong_or_cut_block_is_fatal_in_a_message_box(wine, make_launcher, content, text):
-    # Until the block is read, errors go to a message box.
-    exe = make_launcher(block=content)
-    box, rc = read_message_box(wine, exe, "/help")
-    assert rc == 1
-    assert box == "Error|" + text
-
-
 def test_empty_block_is_valid(wine, make_launcher):
     exe = make_launcher(block=vtlblock.build_block())
     r = wine.run(exe, "/help")
