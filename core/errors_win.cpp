@@ -9,6 +9,7 @@
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/user32_win.h"
 
 namespace {
 bool boxMode = true;
@@ -16,6 +17,20 @@ bool boxMode = true;
 
 void setMessageBoxMode(bool on) { boxMode = on; }
 bool messageBoxMode() { return boxMode; }
+
+namespace {
+
+// Narrow output in the console's sense: the C runtime converts.
+void writeStandardError(const wchar_t* text) {
+    static char narrow[4 * (2 * kPathCapacity + 16)];
+    int bytes = WideCharToMultiByte(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, 0, text, -1, narrow,
+                                    sizeof narrow, nullptr, nullptr);
+    if (bytes <= 0) narrowText(narrow, sizeof narrow, text);
+    fprintf(stderr, "%s\n", narrow);
+    fflush(stderr);
+}
+
+}  // namespace
 
 void showError(const wchar_t* text) {
     static wchar_t composed[2 * kPathCapacity + 16];
@@ -29,21 +44,17 @@ void showError(const wchar_t* text) {
     } else {
         copyTextW(composed, cap, text);
     }
-    if (boxMode) {
+    const User32* user32 = boxMode ? loadUser32() : nullptr;
+    if (user32) {
         wchar_t caption[kPathCapacity];
         getMessageOrConfig(1000, caption, kPathCapacity);
         // Before the block is read there is no caption text; never show a
         // box without a title.
         if (!caption[0]) copyTextW(caption, kPathCapacity, L"Error");
-        MessageBoxW(nullptr, composed, caption, MB_ICONERROR);
+        user32->messageBox(nullptr, composed, caption, MB_ICONERROR);
     } else {
-        // Narrow output in the console's sense: the C runtime converts.
-        static char narrow[4 * (2 * kPathCapacity + 16)];
-        int bytes = WideCharToMultiByte(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, 0, composed, -1,
-                                        narrow, sizeof narrow, nullptr, nullptr);
-        if (bytes <= 0) narrowText(narrow, sizeof narrow, composed);
-        fprintf(stderr, "%s\n", narrow);
-        fflush(stderr);
+        // Also when no box can be shown: the error must still be seen.
+        writeStandardError(composed);
     }
 }
 

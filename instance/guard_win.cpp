@@ -9,6 +9,7 @@
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/user32_win.h"
 #include "files/paths.h"
 #include "instance/guard.h"
 
@@ -66,25 +67,27 @@ void takeNumberedName(bool global, const char* canonical) {
 }
 
 struct FrontRequest {
+    const User32* user32;
     DWORD processId;
     bool restore;
 };
 
 BOOL CALLBACK bringOneToFront(HWND window, LPARAM parameter) {
     const FrontRequest* request = reinterpret_cast<const FrontRequest*>(parameter);
+    const User32* user32 = request->user32;
     DWORD owner = 0;
-    if (!IsWindowVisible(window)) return TRUE;
-    GetWindowThreadProcessId(window, &owner);
+    if (!user32->isWindowVisible(window)) return TRUE;
+    user32->getWindowThreadProcessId(window, &owner);
     if (owner != request->processId) return TRUE;
     logLine(L"found window %p", window);
-    if (request->restore && IsIconic(window)) {
+    if (request->restore && user32->isIconic(window)) {
         logLine(L"restore");
-        ShowWindow(window, SW_RESTORE);
+        user32->showWindow(window, SW_RESTORE);
     }
     logLine(L"foreground");
-    SetForegroundWindow(window);
+    user32->setForegroundWindow(window);
     logLine(L"popup");
-    SetForegroundWindow(GetLastActivePopup(window));
+    user32->setForegroundWindow(user32->getLastActivePopup(window));
     logLine(L"done");
     return TRUE;
 }
@@ -115,8 +118,10 @@ DWORD readInstancePid() {
 }
 
 void bringWindowsToFront(DWORD processId, bool restore) {
-    FrontRequest request = {processId, restore};
-    EnumWindows(bringOneToFront, reinterpret_cast<LPARAM>(&request));
+    const User32* user32 = loadUser32();
+    if (!user32) return;
+    FrontRequest request = {user32, processId, restore};
+    user32->enumWindows(bringOneToFront, reinterpret_cast<LPARAM>(&request));
 }
 
 void checkSingleInstance() {
