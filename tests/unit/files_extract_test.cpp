@@ -91,3 +91,19 @@ TEST(EmbeddedContent, UnmaskUndoesThePayloadMask) {
     const unsigned char expected[] = {0x00, 0xA7, 0x58, 0x41, 0xFF};
     EXPECT_EQ(0, memcmp(data, expected, sizeof data));
 }
+
+TEST(EmbeddedContent, UnmaskCoversEveryByteAtAnyLengthAndAlignment) {
+    // Word-wise unmasking must reach the tail bytes and start anywhere.
+    std::vector<unsigned char> buffer(64 + 1);
+    for (size_t offset = 0; offset < 8; ++offset) {
+        for (size_t length = 0; length + offset <= 64; ++length) {
+            for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<unsigned char>(i * 37 + 11);
+            unmaskBytes(buffer.data() + offset, length);
+            for (size_t i = 0; i < buffer.size(); ++i) {
+                unsigned char original = static_cast<unsigned char>(i * 37 + 11);
+                bool inside = i >= offset && i < offset + length;
+                ASSERT_EQ(buffer[i], inside ? original ^ 0xA7 : original) << offset << " " << length << " " << i;
+            }
+        }
+    }
+}
