@@ -6,6 +6,7 @@ import re
 
 import pytest
 
+from vtltest import BUILD64, temp_env
 from jvm_support import CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher  # noqa: F401
 
 GOOD = 'java version "1.8.0_121"'
@@ -175,3 +176,24 @@ def test_hanging_java_is_terminated_after_a_minute(wine, make_launcher, tempbase
     assert r.lines[code + 2] == "couldn't get version"
     assert cache_values(wine, home) is None
     assert r.rc == 1
+
+
+def test_warm_cache_launch_starts_no_process(wine, make_launcher, tempbase, tmp_path, cached):
+    """The whole launch, counted by a job object around the launcher: with
+    the version cached, nothing but the launcher itself may run."""
+    home = make_home(tmp_path / "jre", GOOD)
+    cached(home)
+    exe = launcher(make_launcher, home)
+    count = tmp_path / "processes.txt"
+    envrun = BUILD64 / "tests" / "envrun.exe"
+    variables = [f"{k}={v}" for k, v in temp_env(wine, tempbase).items()]
+
+    def processes():
+        r = wine.run(envrun, *variables, "--count", wine.winpath(count), "--", exe, "/run", timeout=120)
+        assert r.rc == 0, r.err
+        return int(count.read_text())
+
+    assert processes() == 2  # cold: the launcher and its java -version run
+    assert len(home.java_runs()) == 1
+    assert processes() == 1
+    assert len(home.java_runs()) == 1

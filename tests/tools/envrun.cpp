@@ -3,9 +3,14 @@
 // its registry rather than from the Unix environment, so tests set them
 // here, on the Windows side.
 //
-//   envrun.exe [-u NAME] [NAME=VALUE]... -- PROGRAM [ARGUMENTS]...
+//   envrun.exe [-u NAME] [NAME=VALUE]... [--count FILE] -- PROGRAM [ARGUMENTS]...
+//
+// With --count, the program runs in a job object, and the number of
+// processes the job saw (the program and everything it started) is written
+// to FILE once it has ended.
 #include <windows.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <string>
 
@@ -41,11 +46,14 @@ const wchar_t* rawTail(const wchar_t* commandLine) {
 int wmain(int argc, wchar_t** argv) {
     int i = 1;
     bool raw = false;
+    const wchar_t* countFile = nullptr;
     for (; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a == L"--") break;
         if (a == L"--raw") {
             raw = true;
+        } else if (a == L"--count" && i + 1 < argc) {
+            countFile = argv[++i];
         } else if (a == L"-u" && i + 1 < argc) {
             SetEnvironmentVariableW(argv[++i], nullptr);
         } else {
@@ -58,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     if (i + 1 >= argc) {
-        fwprintf(stderr, L"envrun: usage: envrun [-u NAME] [NAME=VALUE]... [--raw] -- PROGRAM [ARGS]...\n");
+        fwprintf(stderr, L"envrun: usage: envrun [-u NAME] [NAME=VALUE]... [--raw] [--count FILE] -- PROGRAM [ARGS]...\n");
         return 120;
     }
     std::wstring commandLine;
@@ -74,11 +82,39 @@ int wmain(int argc, wchar_t** argv) {
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    HANDLE job = countFile ? CreateJobObjectW(nullptr, nullptr) : nullptr;
+    if (countFile && !job) {
+        fwprintf(stderr, L"envrun: cannot create a job object (error %lu)\n", GetLastError());
+        return 122;
+    }
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, job ? CREATE_SUSPENDED : 0, nullptr,
+                        nullptr, &si, &pi)) {
         fwprintf(stderr, L"envrun: cannot start %ls (error %lu)\n", commandLine.c_str(), GetLastError());
         return 121;
     }
+    if (job) {
+        // Assigned before the program runs a single instruction, so every
+        // process it starts is counted too.
+        if (!AssignProcessToJobObject(job, pi.hProcess)) {
+            fwprintf(stderr, L"envrun: cannot assign the job (error %lu)\n", GetLastError());
+            TerminateProcess(pi.hProcess, 123);
+            return 123;
+        }
+        ResumeThread(pi.hThread);
+    }
     WaitForSingleObject(pi.hProcess, INFINITE);
+    if (job) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+        if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                       nullptr)) {
+            fwprintf(stderr, L"envrun: cannot query the job (error %lu)\n", GetLastError());
+            return 124;
+        }
+        FILE* out = _wfopen(countFile, L"w");
+        if (!out) return 125;
+        fprintf(out, "%lu\n", static_cast<unsigned long>(accounting.TotalProcesses));
+        fclose(out);
+    }
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
