@@ -7,7 +7,7 @@ from pathlib import Path
 
 import pytest
 
-from vtltest import ROOT, only_log, temp_env
+from vtltest import ROOT, Result, only_log, read_message_box, temp_env
 
 sys.path.insert(0, str(ROOT / "testrt"))
 from homes import make_home  # noqa: E402,F401
@@ -57,17 +57,27 @@ class Run:
         return f"Run(rc={self.rc}, out={self.out!r}, err={self.err!r})\n{self.log}"
 
 
-def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120, display=True):
+def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120):
     """Runs the launcher in the foreground with the log on, the search
-    variables unset unless given, and returns the run with its log.
-    display=False: no X display, so a message box (executable type 1)
-    returns at once instead of waiting for a click."""
+    variables unset unless given, and returns the run with its log."""
+    env, unset = _launch_environment(wine, tempbase, winenv, unset)
+    result = wine.run(exe, *args, env=LOG_ON, winenv=env, unset=unset, timeout=timeout)
+    return Run(result, only_log(tempbase))
+
+
+def run_launcher_with_box(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120):
+    """Like run_launcher for a launch that ends in a message box (GUI
+    executable types): the box is read ("caption|text") and closed on the
+    session's desktop. Returns (run, box text or None)."""
+    env, unset = _launch_environment(wine, tempbase, winenv, unset)
+    box, rc = read_message_box(wine, exe, *args, env=LOG_ON, winenv=env, unset=unset, timeout=timeout)
+    return Run(Result(rc, "", ""), only_log(tempbase)), box
+
+
+def _launch_environment(wine, tempbase, winenv, unset):
     env = temp_env(wine, tempbase)
     env.update(winenv or {})
-    unset = tuple(unset) + tuple(v for v in SEARCH_VARIABLES if v not in env)
-    unix = dict(LOG_ON) if display else {**LOG_ON, "DISPLAY": None}
-    result = wine.run(exe, *args, env=unix, winenv=env, unset=unset, timeout=timeout)
-    return Run(result, only_log(tempbase))
+    return env, tuple(unset) + tuple(v for v in SEARCH_VARIABLES if v not in env)
 
 
 def exe_path(home, name="java.exe"):

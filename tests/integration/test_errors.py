@@ -76,8 +76,10 @@ def test_stubs_are_console_programs_needing_only_system_dlls(build, machine):
     assert machine in header
 
 
-# Message boxes need the session's X desktop; these run in the first test
-# file, before tests that start Wine programs without a display.
+# Message boxes appear on the session's X desktop, where boxreader finds
+# them. No test starts a Wine program without a display: the first such
+# program would give the prefix a desktop without one, and every later box
+# would fail to appear.
 @pytest.mark.parametrize("content, text", [
     (b"", "Internal Error: readInt"),                          # nothing appended at all
     (b"\x00\x01\x02\x03" + bytes(40), "Internal Error: magic"),  # wrong magic

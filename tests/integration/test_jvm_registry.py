@@ -6,7 +6,7 @@ import re
 
 import pytest
 
-from jvm_support import CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher, unique_id  # noqa: F401
+from jvm_support import CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher, run_launcher_with_box, unique_id  # noqa: F401
 
 JRE = "HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment"
 JDK = "HKLM\\SOFTWARE\\JavaSoft\\Java Development Kit"
@@ -207,7 +207,10 @@ def test_javaw_path_under_executable_type_1_fails(wine, make_launcher, tempbase,
     javaw = exe_path(home, "javaw.exe")
     java_registry.own(CACHE + javaw.replace("\\", "/"))
     java_registry.seed({located_key(LOCATED_USER, javaw): {}})
-    r = run_launcher(wine, make_launcher({107: "1", 128: "Y"}), tempbase, display=False)
+    exe = make_launcher({107: "1", 128: "Y"}, messages={1000: "Demo", 1016: "no jvm {0}"})
+    r, box = run_launcher_with_box(wine, exe, tempbase)
+    assert box is not None and box.startswith("Demo|no jvm 64\n\nLog: "), box
+    assert r.rc == 1
     assert r.checked() == [javaw]
     r.index("checkJavaExe returning 0", r.index("got version from execution 1.8.0_121"))
     assert "ERROR: No JVM found" in r.lines

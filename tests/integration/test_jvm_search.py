@@ -242,7 +242,7 @@ def test_executable_type_1_needs_javaw(wine, make_launcher, tempbase, tmp_path):
     with_w = make_home(tmp_path / "with", GOOD, javaw=True)
     without = make_home(tmp_path / "without", GOOD)
     exe = make_launcher({107: "1", 128: f"A{without.winpath()};A{with_w.winpath()}"})
-    r = run_launcher(wine, exe, tempbase, display=False)
+    r = run_launcher(wine, exe, tempbase)
     returns = r.starting("checkJavaExe returning")
     assert returns == ["checkJavaExe returning 0", "checkJavaExe returning 1"]
     assert "got version from execution 1.8.0_121" in r.lines
@@ -256,7 +256,7 @@ def test_chosen_runtime_home_reaches_the_vm_options(wine, make_launcher, tempbas
     "..", also when javaw.exe was chosen; VM options expand it."""
     home = make_home(tmp_path / "jre", GOOD, javaw=True)
     exe = make_launcher({107: "1", 128: "A" + home.winpath(), 123: "-Dvtl.home=${launcher:sys.jvmHome}"})
-    r = run_launcher(wine, exe, tempbase, display=False)
+    r = run_launcher(wine, exe, tempbase)
     assert "Loading of JVM-DLL successful" in r.lines
     assert f"-Dvtl.home={home.winpath().lower()}\\bin\\.." in home.trace().options()
 
