@@ -58,7 +58,8 @@ def test_relative_working_directory_is_taken_against_the_launcher_directory(wine
     exe = make_launcher({146: "sub\\dir"})
     other = tmp_path / "elsewhere"
     other.mkdir()
-    wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), cwd=other)
+    r = wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), cwd=other)
+    assert r.out.startswith("Usage: app.exe"), (r.rc, r.out, r.err)
     log = only_log(tempbase)
     expected = wine.winpath(exe.parent) + "\\sub\\dir"
     assert "change working directory to " + expected in log.splitlines()
