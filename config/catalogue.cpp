@@ -153,11 +153,11 @@ const MessageInfo kMessages[] = {
     {1016, "no_jvm_found",
      L"No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to point to an "
      L"installed {0}-bit JDK or JRE or download a JRE from www.java.com.",
-     "no runtime found; {0} is the processor width (32)", true},
+     "no runtime found; {0} is the processor width (32 or 64, the launcher's own)", true},
     {1017, "env_var_jvm_broken", L"The {0} environment variable does not\npoint to a working 32-bit JDK or JRE.",
      "the runtime named by an environment variable cannot be loaded; {0} is the variable", true},
     {1018, "env_var_jvm_broken_64", L"The {0} environment variable does not\npoint to a working 64-bit JDK or JRE.",
-     "64-bit form of env_var_jvm_broken", false},
+     "64-bit form of env_var_jvm_broken, shown by the 64-bit launcher", true},
     {1019, "directory_jvm_broken",
      L"The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an "
      L"installed 32-bit JDK or JRE.",
@@ -165,7 +165,7 @@ const MessageInfo kMessages[] = {
     {1020, "directory_jvm_broken_64",
      L"The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an "
      L"installed 64-bit JDK or JRE.",
-     "64-bit form of directory_jvm_broken", false},
+     "64-bit form of directory_jvm_broken, shown by the 64-bit launcher", true},
     {20017, "service_description", L"", "service description shown by the Service Control Manager; empty: none",
      true},
 };

@@ -16,7 +16,7 @@ main_class = "com.example.Main"
 # "console" (errors on standard error), "gui" (needs javaw.exe, errors in
 # message boxes) or "service" (installs as an automatic-start service).
 executable_type = "console"
-# Name under which "MyApp.exe install" registers the Windows service.
+# Name under which "MyApp.exe /install" registers the Windows service.
 service_name = "MyApp"
 vm_options = ["-Xmx512m"]
 # arguments = ["--verbose"]
