@@ -3,8 +3,6 @@
 // service process handed to the Service Control Manager).
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -77,13 +75,6 @@ int runRole() {
 }
 
 }  // namespace
-
-// The launcher never lets an exception escape, so the C++ runtime's
-// verbose terminate handler (and the symbol demangler it drags in, a
-// sixth of the executable) is replaced by a plain abort.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { abort(); }
-}  // namespace __gnu_cxx
 
 int main() {
     serviceMode = true;
