@@ -8,15 +8,14 @@
 
 namespace {
 
-std::map<int, std::string>& configStore() {
-    static std::map<int, std::string> store;
-    return store;
-}
+// At namespace scope rather than as local statics: nothing reads them
+// before main, and a local static's thread-safe guard would link the
+// threading and exception runtime into the launcher.
+std::map<int, std::string> configValues;
+std::map<int, std::wstring> messageTexts;
 
-std::map<int, std::wstring>& messageStore() {
-    static std::map<int, std::wstring> store;
-    return store;
-}
+std::map<int, std::string>& configStore() { return configValues; }
+std::map<int, std::wstring>& messageStore() { return messageTexts; }
 
 const std::string* findConfig(int key) {
     auto it = configStore().find(key);

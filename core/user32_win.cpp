@@ -30,11 +30,19 @@ bool loadAll(User32* functions) {
            bind(module, "GetLastActivePopup", &functions->getLastActivePopup);
 }
 
+User32 functions;
+bool loaded;
+
+BOOL CALLBACK loadOnce(PINIT_ONCE, PVOID, PVOID*) {
+    loaded = loadAll(&functions);
+    return TRUE;
+}
+
 }  // namespace
 
 const User32* loadUser32() {
-    static User32 functions;
-    // A local static is initialised once, even with several threads asking.
-    static const bool loaded = loadAll(&functions);
+    // Loaded once, even with several threads asking.
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    InitOnceExecuteOnce(&once, loadOnce, nullptr, nullptr);
     return loaded ? &functions : nullptr;
 }

@@ -37,10 +37,11 @@ void setPath(const char* value) {
 }
 
 // The PATH in force before a bin directory is appended, so it can be put
-// back exactly after a total failure.
+// back exactly after a total failure. Plain data, filled by readPath: its
+// static instance needs no run-time initialisation.
 struct SavedPath {
-    bool present = false;
-    bool usable = false;
+    bool present;
+    bool usable;
     char value[kPathValueCapacity];
 };
 
