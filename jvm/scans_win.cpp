@@ -31,9 +31,12 @@ struct Bounds {
 };
 
 // One found runtime: its java executable and version.
+// No member initialisers: with them the compiler keeps a 12 KB image of
+// the empty record in the executable to copy from. Static records start
+// zero-filled; a local one is value-initialised ({}) where it is made.
 struct Found {
-    char javaExe[kPathCapacity] = "";
-    char version[kPathCapacity] = "";
+    char javaExe[kPathCapacity];
+    char version[kPathCapacity];
 };
 
 // Queries a string value of an open key. A value that does not fit with
@@ -131,7 +134,7 @@ bool scanLocatedJvmsInHive(HKEY hive, bool restricted, Found& best, const Bounds
     if (RegOpenKeyExA(hive, kLocatedKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     bool found = false;
     for (const std::string& name : subkeyNames(key)) {
-        Found candidate;
+        Found candidate{};
         copyText(candidate.javaExe, kPathCapacity, name.c_str());
         for (char* p = candidate.javaExe; *p; ++p)
             if (*p == '/') *p = '\\';
