@@ -15,8 +15,11 @@ configure() {
   fi
 }
 
+# VTL_TREES picks the trees (the demo needs no sanitizer tree).
+TREES=${VTL_TREES:-native asan win64 win32}
+
 configure build/native -DCMAKE_BUILD_TYPE=Release
-configure build/asan -DCMAKE_BUILD_TYPE=Debug -DVTL_SANITIZE=ON
+[[ " $TREES " == *" asan "* ]] && configure build/asan -DCMAKE_BUILD_TYPE=Debug -DVTL_SANITIZE=ON
 configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
 configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DCMAKE_BUILD_TYPE=Release
 
@@ -32,7 +35,7 @@ declare -A TARGETS=(
 )
 [ "${VTL_FULL_BUILD:-0}" = 1 ] && TARGETS=([native]="" [asan]="" [win64]="" [win32]="")
 
-for tree in native asan win64 win32; do
+for tree in $TREES; do
   echo "build: $tree"
   # shellcheck disable=SC2086
   if ! ninja -C "build/$tree" -j "$JOBS" ${TARGETS[$tree]} > "build/$tree.log" 2>&1; then

@@ -6,7 +6,7 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
 
-bash scripts/build.sh || exit 1
+VTL_TREES="native win64 win32" bash scripts/build.sh || exit 1
 source scripts/wine-env.sh
 wine_start
 
