@@ -26,7 +26,8 @@ void writeStandardError(const wchar_t* text) {
     int bytes = WideCharToMultiByte(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, 0, text, -1, narrow,
                                     sizeof narrow, nullptr, nullptr);
     if (bytes <= 0) narrowText(narrow, sizeof narrow, text);
-    fprintf(stderr, "%s\n", narrow);
+    fputs(narrow, stderr);
+    fputc('\n', stderr);
     fflush(stderr);
 }
 

@@ -34,21 +34,29 @@ private:
     SC_HANDLE handle_;
 };
 
+// Formatted with the launcher's own bounded formatter rather than the C
+// runtime's printf, whose conversions (floating point included) would be
+// linked for these few lines. The longest line holds the service name.
+void sayWith(const char* format, va_list args) {
+    static char line[kPathCapacity + 128];
+    vformatText(line, sizeof line, format, args);
+    fputs(line, stdout);
+    fflush(stdout);
+}
+
 void say(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vprintf(format, args);
+    sayWith(format, args);
     va_end(args);
-    fflush(stdout);
 }
 
 void sayIf(bool print, const char* format, ...) {
     if (!print) return;
     va_list args;
     va_start(args, format);
-    vprintf(format, args);
+    sayWith(format, args);
     va_end(args);
-    fflush(stdout);
 }
 
 class ServiceProbe : public StopWaitProbe {
