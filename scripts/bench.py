@@ -20,7 +20,8 @@ sys.path.insert(0, str(ROOT / "testrt"))
 import vtlblock  # noqa: E402
 from homes import make_home, winpath  # noqa: E402
 
-BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
+# Absolute, so tests that run programs from another directory still find them.
+BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64")).resolve()
 WINE64 = "/usr/lib/wine/wine64"
 RUNS = int(os.environ.get("VTL_BENCH_RUNS", "9"))
 ENV = dict(os.environ, WINEDEBUG="-all", WINEPREFIX=os.environ.get("WINEPREFIX", str(ROOT / "build" / "wineprefix")))

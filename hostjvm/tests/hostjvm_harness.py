@@ -14,7 +14,8 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
+# Absolute, so tests that run programs from another directory still find them.
+BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64")).resolve()
 HOSTJVM = BUILD64 / "hostjvm"
 HOME = HOSTJVM / "home"
 DRIVER = HOSTJVM / "tests" / "jnidriver.exe"

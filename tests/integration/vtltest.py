@@ -15,8 +15,9 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import vtlblock  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
-BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64"))
-BUILD32 = Path(os.environ.get("VTL_BUILD_WIN32", ROOT / "build" / "win32"))
+# Absolute, so tests that run programs from another directory still find them.
+BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64")).resolve()
+BUILD32 = Path(os.environ.get("VTL_BUILD_WIN32", ROOT / "build" / "win32")).resolve()
 BUILDNATIVE = Path(os.environ.get("VTL_BUILD_NATIVE", ROOT / "build" / "native"))
 WINE64 = "/usr/lib/wine/wine64"
 PREFIX = Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wineprefix"))
