@@ -46,17 +46,18 @@ void showError(const wchar_t* text) {
         copyTextW(composed, cap, text);
     }
     const User32* user32 = boxMode ? loadUser32() : nullptr;
+    bool shown = false;
     if (user32) {
         wchar_t caption[kPathCapacity];
         getMessageOrConfig(1000, caption, kPathCapacity);
         // Before the block is read there is no caption text; never show a
         // box without a title.
         if (!caption[0]) copyTextW(caption, kPathCapacity, L"Error");
-        user32->messageBox(nullptr, composed, caption, MB_ICONERROR);
-    } else {
-        // Also when no box can be shown: the error must still be seen.
-        writeStandardError(composed);
+        shown = user32->messageBox(nullptr, composed, caption, MB_ICONERROR) != 0;
     }
+    // Also when no box could be shown (no desktop, as in a service or a
+    // session without a window station): the error must still be seen.
+    if (!shown) writeStandardError(composed);
 }
 
 void showMessage(int id, const wchar_t* argument) {
