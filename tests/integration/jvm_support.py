@@ -62,7 +62,7 @@ def run_launcher(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), tim
     variables unset unless given, and returns the run with its log."""
     env, unset = _launch_environment(wine, tempbase, winenv, unset)
     result = wine.run(exe, *args, env=LOG_ON, winenv=env, unset=unset, timeout=timeout)
-    return Run(result, only_log(tempbase))
+    return Run(result, only_log(tempbase, result))
 
 
 def run_launcher_with_box(wine, exe, tempbase, winenv=None, unset=(), args=("/run",), timeout=120):

@@ -38,7 +38,7 @@ class ServiceApp:
         self.base.mkdir(exist_ok=True)
         self.logs = ServiceLogs(self.base)
         r = wine.run(self.exe, "/install")
-        assert (r.rc, r.out) == (0, f"Installed service '{self.name}'.\n")
+        assert (r.rc, r.out) == (0, f"Installed service '{self.name}'.\n"), r.err
         command = logged_command(self.exe, self.base, own_tail, {"VANTREL_JAVA_HOME": self.home.winpath()},
                                  unset=OTHER_SEARCH_VARIABLES)
         if not quoted:

@@ -119,9 +119,10 @@ def log_files(base):
     return sorted(Path(base).glob("vtl_nlog_*.log"), key=lambda p: int(re.findall(r"\d+", p.name)[-1]))
 
 
-def only_log(base):
+def only_log(base, run=None):
+    """The one log file in base; run (a Result) is shown when it is missing."""
     files = log_files(base)
-    assert len(files) == 1, f"expected one log file, found {files}"
+    assert len(files) == 1, f"expected one log file, found {files}" + (f"; the run: {run!r}" if run else "")
     return read_log(files[0])
 
 
