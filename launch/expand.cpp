@@ -74,9 +74,24 @@ void upperAscii(std::basic_string<Ch>& text) {
         if (c >= 'a' && c <= 'z') c = static_cast<Ch>(c - 'a' + 'A');
 }
 
+// The pattern buffer is reused from row to row and entry to entry: one
+// expansion tries over a hundred patterns, and fresh strings for each cost
+// more than the searches themselves.
 template <typename Ch>
-bool replaceRow(Ch* text, size_t cap, const char* pattern, const std::basic_string<Ch>& value) {
-    return replaceAllImpl(text, cap, literal<Ch>(pattern).c_str(), value.c_str());
+bool replaceRow(Ch* text, size_t cap, const char* pattern, const std::basic_string<Ch>& value,
+                std::basic_string<Ch>& buffer) {
+    buffer.assign(pattern, pattern + strlen(pattern));
+    return replaceAllImpl(text, cap, buffer.c_str(), value.c_str());
+}
+
+template <typename Ch>
+bool hasVariableSyntaxImpl(const Ch* text, size_t cap) {
+    for (size_t i = 0; i < cap; ++i) {
+        if (text[i] == 0) return false;
+        if (text[i] == '%' || (text[i] == '$' && i + 1 < cap && text[i + 1] == '{')) return true;
+    }
+    // No terminator: the full expansion decides how the text is cut.
+    return true;
 }
 
 template <typename Ch>
@@ -109,20 +124,25 @@ bool expandImpl(Ch* text, size_t cap, const BasicExpansionValues<Ch>& v) {
         {"${launcher:sys.tempDir}", v.tempBase},
     };
     bool complete = true;
-    for (const auto& row : rows) complete = replaceRow(text, cap, row.pattern, row.value) && complete;
+    std::basic_string<Ch> pattern;
+    for (const auto& row : rows) complete = replaceRow(text, cap, row.pattern, row.value, pattern) && complete;
 
+    std::basic_string<Ch> upper;
     for (const std::basic_string<Ch>& entry : v.environment) {
         size_t equals = entry.find(static_cast<Ch>('='));
         if (equals == std::basic_string<Ch>::npos) continue;
         // Per-drive entries ("=C:=C:\work") have an empty name: ${}.
-        std::basic_string<Ch> pattern = literal<Ch>("${") + entry.substr(0, equals) + literal<Ch>("}");
-        std::basic_string<Ch> value = entry.substr(equals + 1);
-        complete = replaceAllImpl(text, cap, pattern.c_str(), value.c_str()) && complete;
-        std::basic_string<Ch> upper = pattern;
+        pattern.assign(1, static_cast<Ch>('$'));
+        pattern.push_back(static_cast<Ch>('{'));
+        pattern.append(entry, 0, equals);
+        pattern.push_back(static_cast<Ch>('}'));
+        const Ch* value = entry.c_str() + equals + 1;
+        complete = replaceAllImpl(text, cap, pattern.c_str(), value) && complete;
+        upper.assign(pattern);
         upperAscii(upper);
         // A name stored in upper case already had its turn; a second pass
         // would expand the pattern inside the value just inserted.
-        if (upper != pattern) complete = replaceAllImpl(text, cap, upper.c_str(), value.c_str()) && complete;
+        if (upper != pattern) complete = replaceAllImpl(text, cap, upper.c_str(), value) && complete;
     }
     return complete;
 }
@@ -142,6 +162,9 @@ bool replaceAllW(wchar_t* text, size_t cap, const wchar_t* pattern, const char* 
     for (size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<unsigned char>(value[i]);
     return replaceAllImpl(text, cap, pattern, wide.c_str());
 }
+
+bool hasVariableSyntax(const char* text, size_t cap) { return hasVariableSyntaxImpl(text, cap); }
+bool hasVariableSyntaxW(const wchar_t* text, size_t cap) { return hasVariableSyntaxImpl(text, cap); }
 
 bool expandWithValues(char* text, size_t cap, const ExpansionValuesA& values) { return expandImpl(text, cap, values); }
 

@@ -34,6 +34,12 @@ bool replaceAllW(wchar_t* text, size_t cap, const wchar_t* pattern, const char* 
 bool expandWithValues(char* text, size_t cap, const ExpansionValuesA& values);
 bool expandWithValuesW(wchar_t* text, size_t cap, const ExpansionValues& values);
 
+// False when no pattern can match: the text (terminated within cap) holds
+// neither '%' nor "${". Expanding such a text changes nothing, so callers
+// may skip gathering the values.
+bool hasVariableSyntax(const char* text, size_t cap);
+bool hasVariableSyntaxW(const wchar_t* text, size_t cap);
+
 #ifdef _WIN32
 // The values are taken from the process: launcher directory, tempDirectory,
 // the chosen runtime's home, the temporary base, the environment block.

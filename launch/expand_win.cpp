@@ -57,6 +57,8 @@ bool expandVariables(char* text, size_t cap) {
     char base[kPathCapacity];
     getTempBase(base, kPathCapacity);
     values.tempBase = base;
+    // Nothing can match: skip copying the environment block.
+    if (!hasVariableSyntax(text, cap)) return true;
     readNarrowEnvironment(values.environment);
     return expandWithValues(text, cap, values);
 }
@@ -77,6 +79,7 @@ bool expandVariablesW(wchar_t* text, size_t cap, bool ansiPaths) {
         getTempBaseW(base, kPathCapacity, true);
         values.tempBase = base;
     }
+    if (!hasVariableSyntaxW(text, cap)) return true;
     readWideEnvironment(values.environment);
     return expandWithValuesW(text, cap, values);
 }

@@ -127,3 +127,32 @@ TEST(ExpandRows, NarrowFormAppliesTheSameRows) {
     EXPECT_TRUE(logContains(L"expanding2 ${launcher:sys.launcherDirectory} to C:\\app\\ in C:\\app\\x;;;"
                             L"${PATH};${};%PATH%."));
 }
+
+TEST(ExpandRows, TheSyntaxCheckNeverSkipsATextThatWouldChange) {
+    // The launcher skips gathering the values when the check says no
+    // pattern can match; every such text must come out of the full
+    // expansion unchanged.
+    const wchar_t* texts[] = {L"",          L"C:\\plain\\path", L"$", L"$Path", L"{Path}", L"$ {Path}",
+                              L"%",         L"50%",             L"${Path}", L"%MORLIN_EXEDIR%", L"a${}b",
+                              L"x$${HOME_X}", L"${launcher:sys.tempDir}"};
+    for (const wchar_t* text : texts) {
+        std::wstring original = text;
+        bool check = hasVariableSyntaxW(original.c_str(), original.size() + 1);
+        std::wstring expanded = expandW(original, sampleValues());
+        if (!check) {
+            EXPECT_EQ(expanded, original);
+        }
+        bool hasSyntax = original.find(L'%') != std::wstring::npos || original.find(L"${") != std::wstring::npos;
+        EXPECT_EQ(check, hasSyntax) << std::string(original.begin(), original.end());
+    }
+    char narrow[] = "no variables here";
+    EXPECT_FALSE(hasVariableSyntax(narrow, sizeof narrow));
+    EXPECT_TRUE(hasVariableSyntax("${Path}", 8));
+    // A buffer without its terminator goes the full way, where it is cut.
+    char full[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_TRUE(hasVariableSyntax(full, sizeof full));
+    // "$" as the last character before the capacity ends is not "${".
+    const char edge[3] = {'a', '$', '{'};
+    EXPECT_TRUE(hasVariableSyntax(edge, 3));
+    EXPECT_TRUE(hasVariableSyntax(edge, 2));
+}
