@@ -22,6 +22,58 @@ bool MemoryByteSource::seek(uint64_t offset) {
     return true;
 }
 
+bool BufferedByteSource::read(void* dst, size_t n, size_t* got) {
+    unsigned char* out = static_cast<unsigned char*>(dst);
+    *got = 0;
+    while (*got < n) {
+        if (begin_ < end_) {
+            size_t take = end_ - begin_ < n - *got ? end_ - begin_ : n - *got;
+            memcpy(out + *got, buffer_ + begin_, take);
+            begin_ += take;
+            *got += take;
+            pos_ += take;
+            continue;
+        }
+        size_t step = 0;
+        if (n - *got >= kCapacity) {
+            // Large reads go straight through.
+            bool ok = inner_.read(out + *got, n - *got, &step);
+            *got += step;
+            pos_ += step;
+            return ok;
+        }
+        bool ok = inner_.read(buffer_, kCapacity, &step);
+        begin_ = 0;
+        end_ = step;
+        if (!ok || step == 0) {
+            // Hand out what did arrive, then report as the inner source did.
+            size_t take = step < n - *got ? step : n - *got;
+            memcpy(out + *got, buffer_, take);
+            begin_ = take;
+            *got += take;
+            pos_ += take;
+            return ok;
+        }
+    }
+    return true;
+}
+
+bool BufferedByteSource::seek(uint64_t offset) {
+    begin_ = end_ = 0;
+    if (!inner_.seek(offset)) return false;
+    pos_ = offset;
+    return true;
+}
+
+uint64_t BufferedByteSource::size() {
+    // The launcher's own file does not change while it is read.
+    if (!sized_) {
+        size_ = inner_.size();
+        sized_ = true;
+    }
+    return size_;
+}
+
 const wchar_t* blockErrorText(BlockError error) {
     switch (error) {
     case BlockError::Magic: return L"Internal Error: magic";

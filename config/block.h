@@ -39,6 +39,30 @@ private:
     uint64_t pos_ = 0;
 };
 
+// Reads another source through a buffer and keeps the position and size
+// itself. Parsing a block asks for a few bytes at a time and for the bytes
+// that remain before every length; over a file each of those would be a
+// system call of its own.
+class BufferedByteSource : public ByteSource {
+public:
+    explicit BufferedByteSource(ByteSource& inner) : inner_(inner), pos_(inner.position()) {}
+    bool read(void* dst, size_t n, size_t* got) override;
+    bool seek(uint64_t offset) override;
+    uint64_t position() override { return pos_; }
+    uint64_t size() override;
+    int lastError() override { return inner_.lastError(); }
+
+private:
+    static const size_t kCapacity = 16384;
+    ByteSource& inner_;
+    unsigned char buffer_[kCapacity];
+    size_t begin_ = 0;  // unread buffered bytes are [begin_, end_)
+    size_t end_ = 0;
+    uint64_t pos_;
+    bool sized_ = false;
+    uint64_t size_ = 0;
+};
+
 enum class BlockError {
     None,
     Magic,

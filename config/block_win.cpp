@@ -32,7 +32,8 @@ uint64_t configFileAreaOffset() { return fileAreaOffset; }
 
 int readConfigBlock() {
     HANDLE h = openLauncherExecutable();
-    HandleByteSource source(h);
+    HandleByteSource file(h);
+    BufferedByteSource source(file);
     BlockError error = BlockError::None;
     uint64_t offset = 0;
     BlockContents contents;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,6 +71,44 @@ bool parse(const Bytes& b, BlockError* error, uint64_t* fileArea = nullptr) {
     BlockContents contents;
     bool ok = parseBlock(src, detect, &contents, error);
     if (fileArea) *fileArea = contents.fileAreaOffset;
+    return ok;
+}
+
+// Hands out at most `chunk` bytes a read and counts the calls, as a file
+// might; the buffered source must parse through it exactly like memory.
+class ChunkySource : public ByteSource {
+public:
+    ChunkySource(const Bytes& b, size_t chunk) : memory_(b.data(), b.size()), chunk_(chunk) {}
+    bool read(void* dst, size_t n, size_t* got) override {
+        ++reads;
+        return memory_.read(dst, n < chunk_ ? n : chunk_, got);
+    }
+    bool seek(uint64_t offset) override { return memory_.seek(offset); }
+    uint64_t position() override {
+        ++queries;
+        return memory_.position();
+    }
+    uint64_t size() override {
+        ++queries;
+        return memory_.size();
+    }
+    int reads = 0;
+    int queries = 0;
+
+private:
+    MemoryByteSource memory_;
+    size_t chunk_;
+};
+
+bool parseBuffered(const Bytes& b, size_t chunk, BlockError* error, uint64_t* fileArea, ChunkySource** seen = nullptr) {
+    static ChunkySource* last = nullptr;
+    delete last;
+    last = new ChunkySource(b, chunk);
+    BufferedByteSource src(*last);
+    BlockContents contents;
+    bool ok = parseBlock(src, detect, &contents, error);
+    *fileArea = contents.fileAreaOffset;
+    if (seen) *seen = last;
     return ok;
 }
 
@@ -256,4 +295,80 @@ TEST_F(ConfigBlock, LocatingInATruncatedImageFails) {
     BlockError error = BlockError::None;
     EXPECT_FALSE(locateBlock(src, &offset, &error));
     EXPECT_EQ(error, BlockError::ReadShort);
+}
+
+TEST_F(ConfigBlock, BufferedReadingParsesLikeMemoryInAFewReads) {
+    Block block;
+    block.config = {{101, "svc"}, {122, std::string(40000, 'm')}};
+    block.messages = {{1000, u"Error"}};
+    block.sections = {{"de", {{1000, u"Fehler"}}}, {"fr", {{1000, u"Erreur"}}}};
+    Bytes b = block.bytes();
+    b.insert(b.end(), 5000, 0x5A);  // a file area behind the block
+    BlockError plainError = BlockError::Magic;
+    uint64_t plainArea = 0;
+    ASSERT_TRUE(parse(b, &plainError, &plainArea));
+    std::string big = config(122);
+    for (size_t chunk : {size_t(1), size_t(3), size_t(4096), size_t(1) << 20}) {
+        clearStores();
+        BlockError error = BlockError::Magic;
+        uint64_t area = 0;
+        ChunkySource* inner = nullptr;
+        ASSERT_TRUE(parseBuffered(b, chunk, &error, &area, &inner)) << chunk;
+        EXPECT_EQ(error, BlockError::None);
+        EXPECT_EQ(area, plainArea) << chunk;
+        EXPECT_EQ(config(122), big) << chunk;
+        EXPECT_EQ(config(101), "svc");
+        EXPECT_EQ(message(1000), L"Error");
+        if (chunk >= 4096) {
+            // A 45 KB block in about as many reads as the chunks and the
+            // 16 KB buffer allow, its size and position asked once.
+            EXPECT_LE(static_cast<size_t>(inner->reads), b.size() / std::min(chunk, size_t(16384)) + 4) << chunk;
+            EXPECT_LE(inner->queries, 2) << chunk;
+        }
+    }
+}
+
+TEST_F(ConfigBlock, BufferedReadingFailsLikeMemoryAtEveryCut) {
+    Block block;
+    block.config = {{101, "svc"}};
+    block.messages = {{1000, u"Error"}};
+    block.sections = {{"de", {{1000, u"Fehler"}}}};
+    Bytes full = block.bytes();
+    for (size_t cut = 0; cut < full.size(); ++cut) {
+        Bytes b(full.begin(), full.begin() + static_cast<long>(cut));
+        clearStores();
+        BlockError plain = BlockError::None;
+        EXPECT_FALSE(parse(b, &plain));
+        for (size_t chunk : {size_t(1), size_t(7), size_t(1) << 20}) {
+            clearStores();
+            BlockError buffered = BlockError::None;
+            uint64_t area = 0;
+            EXPECT_FALSE(parseBuffered(b, chunk, &buffered, &area)) << "cut at " << cut;
+            EXPECT_EQ(buffered, plain) << "cut at " << cut << " chunk " << chunk;
+        }
+    }
+}
+
+TEST(BufferedByteSource, SeeksReadsAcrossTheBufferAndStraightThrough) {
+    Bytes data(70000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i * 7 + i / 256);
+    ChunkySource inner(data, 5000);
+    BufferedByteSource src(inner);
+    std::vector<unsigned char> out(40000);
+    size_t got = 0;
+    ASSERT_TRUE(src.seek(16380));
+    ASSERT_TRUE(src.read(out.data(), 10, &got));  // crosses the first buffer's end
+    EXPECT_EQ(got, 10u);
+    EXPECT_EQ(0, memcmp(out.data(), data.data() + 16380, 10));
+    EXPECT_EQ(src.position(), 16390u);
+    ASSERT_TRUE(src.read(out.data(), 40000, &got));  // larger than the buffer
+    EXPECT_GT(got, 0u);
+    EXPECT_EQ(0, memcmp(out.data(), data.data() + 16390, got));
+    EXPECT_EQ(src.position(), 16390u + got);
+    ASSERT_TRUE(src.seek(69995));
+    ASSERT_TRUE(src.read(out.data(), 100, &got));  // a short read at the end
+    EXPECT_EQ(got, 5u);
+    EXPECT_EQ(0, memcmp(out.data(), data.data() + 69995, 5));
+    EXPECT_EQ(src.position(), 70000u);
+    EXPECT_EQ(src.size(), 70000u);
 }
