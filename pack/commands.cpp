@@ -4,7 +4,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "pack/inspect.h"
+#include "pack/block_report.h"
 #include "pack/output_file.h"
 #include "pack/pe_stub.h"
 #include "pack/project.h"

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "pack/commands.h"
-#include "pack/inspect.h"
+#include "pack/block_report.h"
 #include "pack/pe_stub.h"
 #include "pack/tests/test_support.h"
 

@@ -100,16 +100,21 @@ private:
     size_t chunk_;
 };
 
-bool parseBuffered(const Bytes& b, size_t chunk, BlockError* error, uint64_t* fileArea, ChunkySource** seen = nullptr) {
-    static ChunkySource* last = nullptr;
-    delete last;
-    last = new ChunkySource(b, chunk);
-    BufferedByteSource src(*last);
+bool parseBuffered(ChunkySource& inner, BlockError* error, uint64_t* fileArea) {
+    BufferedByteSource src(inner);
     BlockContents contents;
     bool ok = parseBlock(src, detect, &contents, error);
     *fileArea = contents.fileAreaOffset;
-    if (seen) *seen = last;
     return ok;
+}
+
+// A small block with one record of each kind and one language section.
+Bytes smallBlock() {
+    Block block;
+    block.config = {{101, "svc"}};
+    block.messages = {{1000, u"Error"}};
+    block.sections = {{"de", {{1000, u"Fehler"}}}};
+    return block.bytes();
 }
 
 std::wstring message(int id) {
@@ -165,11 +170,7 @@ TEST_F(ConfigBlock, WrongMagicIsRefused) {
 }
 
 TEST_F(ConfigBlock, EveryTruncationIsAReadError) {
-    Block block;
-    block.config = {{101, "svc"}};
-    block.messages = {{1000, u"Error"}};
-    block.sections = {{"de", {{1000, u"Fehler"}}}};
-    Bytes full = block.bytes();
+    Bytes full = smallBlock();
     for (size_t cut = 0; cut < full.size(); ++cut) {
         clearStores();
         Bytes b(full.begin(), full.begin() + static_cast<long>(cut));
@@ -312,8 +313,8 @@ TEST_F(ConfigBlock, BufferedReadingParsesLikeMemoryInAFewReads) {
         clearStores();
         BlockError error = BlockError::Magic;
         uint64_t area = 0;
-        ChunkySource* inner = nullptr;
-        ASSERT_TRUE(parseBuffered(b, chunk, &error, &area, &inner)) << chunk;
+        ChunkySource inner(b, chunk);
+        ASSERT_TRUE(parseBuffered(inner, &error, &area)) << chunk;
         EXPECT_EQ(error, BlockError::None);
         EXPECT_EQ(area, plainArea) << chunk;
         EXPECT_EQ(config(122), big) << chunk;
@@ -322,18 +323,14 @@ TEST_F(ConfigBlock, BufferedReadingParsesLikeMemoryInAFewReads) {
         if (chunk >= 4096) {
             // A 45 KB block in about as many reads as the chunks and the
             // 16 KB buffer allow, its size and position asked once.
-            EXPECT_LE(static_cast<size_t>(inner->reads), b.size() / std::min(chunk, size_t(16384)) + 4) << chunk;
-            EXPECT_LE(inner->queries, 2) << chunk;
+            EXPECT_LE(static_cast<size_t>(inner.reads), b.size() / std::min(chunk, size_t(16384)) + 4) << chunk;
+            EXPECT_LE(inner.queries, 2) << chunk;
         }
     }
 }
 
 TEST_F(ConfigBlock, BufferedReadingFailsLikeMemoryAtEveryCut) {
-    Block block;
-    block.config = {{101, "svc"}};
-    block.messages = {{1000, u"Error"}};
-    block.sections = {{"de", {{1000, u"Fehler"}}}};
-    Bytes full = block.bytes();
+    Bytes full = smallBlock();
     for (size_t cut = 0; cut < full.size(); ++cut) {
         Bytes b(full.begin(), full.begin() + static_cast<long>(cut));
         clearStores();
@@ -343,7 +340,8 @@ TEST_F(ConfigBlock, BufferedReadingFailsLikeMemoryAtEveryCut) {
             clearStores();
             BlockError buffered = BlockError::None;
             uint64_t area = 0;
-            EXPECT_FALSE(parseBuffered(b, chunk, &buffered, &area)) << "cut at " << cut;
+            ChunkySource inner(b, chunk);
+            EXPECT_FALSE(parseBuffered(inner, &buffered, &area)) << "cut at " << cut;
             EXPECT_EQ(buffered, plain) << "cut at " << cut << " chunk " << chunk;
         }
     }

@@ -1,4 +1,4 @@
-#include "pack/inspect.h"
+#include "pack/block_report.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <random>
 #include <sstream>
 
-#include "pack/inspect.h"
+#include "pack/block_report.h"
 #include "pack/tests/test_support.h"
 
 namespace {

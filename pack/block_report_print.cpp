@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "config/catalogue.h"
-#include "pack/inspect.h"
+#include "pack/block_report.h"
 #include "pack/text_codec.h"
 
 namespace {
