@@ -73,6 +73,8 @@ const ConfigKeyInfo kKeys[] = {
     {164, "legacy.164", T::Text, 0, "empty", "carried by older blocks; not read", false},
     {165, "jvm.only_own_runtimes", T::Flag, kGeneral, "0",
      "the registry search considers only runtimes the launcher recorded itself", true},
+    {170, "service.stop_timeout", T::Integer, kGeneral, "30",
+     "seconds a service stop waits for the application before ending it and everything it started", true},
     {2001, "application.family", T::Text, 1, "empty",
      "launcher family: v (vantrel) or m (morlin)", true},
     {2002, "files.count", T::Integer, kGeneral, "0", "number of embedded files", true},
@@ -111,8 +113,6 @@ const ConfigKeyInfo kKeys[] = {
      "Java version prefix of a version-specific option line (key 10201 + 2i)", true},
     {10202, "version_options.options", T::Text, kGeneral, "empty",
      "VM options used when the runtime's version begins with the prefix (key 10202 + 2i)", true},
-    {10300, "service.stop_timeout", T::Integer, kGeneral, "30",
-     "seconds a service stop waits for the application before ending it and everything it started", true},
 };
 
 // Texts quoted by the launcher's documentation are kept word for word,

@@ -29,6 +29,7 @@ constexpr int GlobalSemaphore = 158;
 constexpr int ApplicationId = 160;
 constexpr int SplashSetting = 163;
 constexpr int OnlyOwnRuntimes = 165;
+constexpr int ServiceStopTimeout = 170;  // seconds; absent or 0: 30
 constexpr int LauncherFamily = 2001;
 constexpr int EmbeddedFileCount = 2002;
 constexpr int EmbeddedFileNames = 2003;
@@ -51,7 +52,6 @@ constexpr int Splash2B = 10122;
 constexpr int SplashEnabled = 10123;
 constexpr int VersionOptionCount = 10200;
 constexpr int VersionOptionBase = 10201;  // 10201 + 2i prefix, 10202 + 2i options
-constexpr int ServiceStopTimeout = 10300;  // seconds; absent or 0: 30
 }  // namespace key
 
 namespace msg {

@@ -210,7 +210,7 @@ def test_start_parameter_with_both_quotes_is_refused_and_reported(wine, make_lau
 def test_stop_ignored_by_the_application_ends_it_after_the_stop_timeout(wine, make_launcher, services, tmp_path):
     # main sleeps and never reads its input: the stop line goes unheard.
     app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return", "main_delay_ms": 600000},
-                     config={10300: "3"})
+                     config={170: "3"})
     services.start(app.name)
     app.wait_main()
     began = time.monotonic()

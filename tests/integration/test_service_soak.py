@@ -204,7 +204,7 @@ def run_cycle(app, services, cycle, folder):
 @pytest.mark.slow
 def test_fifty_start_stop_cycles_lose_no_stop_and_leave_no_process(wine, make_launcher, services, tmp_path):
     app = ServiceApp(wine, make_launcher, services, tmp_path, script=cycle_script(1)[0],
-                     config={10300: str(STOP_TIMEOUT_SECONDS)})
+                     config={170: str(STOP_TIMEOUT_SECONDS)})
     assert service_processes(tmp_path) == []
     began = time.monotonic()
     durations = [run_cycle(app, services, cycle, tmp_path) for cycle in range(1, CYCLES + 1)]

@@ -116,9 +116,19 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"envrun: cannot create a job object (error %lu)\n", GetLastError());
         return 122;
     }
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, job ? CREATE_SUSPENDED : 0, nullptr,
-                        nullptr, &si, &pi)) {
-        fwprintf(stderr, L"envrun: cannot start %ls (error %lu)\n", commandLine.c_str(), GetLastError());
+    // On a loaded machine Wine now and then fails to bring a new process
+    // up (ERROR_INTERNAL_ERROR) before it has run anything: try again then.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt) Sleep(300);
+        started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, job ? CREATE_SUSPENDED : 0,
+                                 nullptr, nullptr, &si, &pi);
+        error = started ? 0 : GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) {
+        fwprintf(stderr, L"envrun: cannot start %ls (error %lu)\n", commandLine.c_str(), error);
         return 121;
     }
     if (job) {
