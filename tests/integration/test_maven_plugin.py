@@ -116,6 +116,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
         "too-long": "vantrel: arguments: is 2000 characters long; the launcher reads at most 1999 of it",
         "unsafe-name": "vantrel: files[0].name: '..\\escape.xml' contains '..'; embedded files stay inside the "
                        "temporary directory",
+        "unknown-search": 'vantrel: search[0]: unknown type "bundeld"; did you mean "bundled"?',
     }
     for module, message in expected.items():
         assert f"[ERROR] {message}" in out, (module, out[-6000:])
@@ -123,6 +124,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
                f"project {module}: vantrel: 1 configuration problem; nothing written" in out, (module, out[-6000:])
     assert not (errors / "missing-main" / "target" / "vantrel").exists()
     assert not (errors / "too-long" / "target" / "vantrel").exists()
+    assert not (errors / "unknown-search" / "target" / "vantrel").exists()
     assert sorted(p.name for p in (errors / "unsafe-name" / "target" / "vantrel").iterdir()) == ["unsafe-name"]
     assert earlier.read_bytes() == b"earlier build"
 
@@ -135,18 +137,24 @@ def inspect(exe):
 
 
 def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
+    """The POM packs twice, on the x86_64 and on the i686 stub; vtlpack packs
+    its twin project file for both."""
     twin = copy_project("twin", tmp_path)
     rc, out = mvn(twin / "pom.xml", repository, "package")
     assert rc == 0, out[-4000:]
-    from_maven = twin / "target" / "vantrel" / "Twin" / "Twin.exe"
-    from_vtlpack = tmp_path / "Twin-vtlpack.exe"
-    r = subprocess.run([str(DIST / "vtlpack"), "build", str(twin / "twin.toml"), "-o", str(from_vtlpack)],
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    assert r.returncode == 0, r.stderr.decode()
+    for name, arch in (("Twin", "x86_64"), ("Twin32", "i686")):
+        folder = twin / "target" / "vantrel" / name
+        from_maven = folder / f"{name}.exe"
+        from_vtlpack = tmp_path / f"{name}-vtlpack.exe"
+        r = subprocess.run([str(DIST / "vtlpack"), "build", str(twin / "twin.toml"), "-o", str(from_vtlpack),
+                            "--arch", arch], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        assert r.returncode == 0, r.stderr.decode()
 
-    report = inspect(from_maven)
-    assert report == inspect(from_vtlpack)
-    # The configuration really is the rich one of the POM.
-    for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
-        assert any(line in l for l in report), line
-    assert from_maven.read_bytes() == from_vtlpack.read_bytes()
+        report = inspect(from_maven)
+        assert report == inspect(from_vtlpack), arch
+        # The configuration really is the rich one of the POM.
+        for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
+            assert any(line in l for l in report), line
+        assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch
+        helper = DIST / "runtime" / arch / "vtlinst.dll"
+        assert (folder / ".vantrel" / "vtlinst.dll").read_bytes() == helper.read_bytes(), arch

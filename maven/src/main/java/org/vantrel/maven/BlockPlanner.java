@@ -253,8 +253,8 @@ final class BlockPlanner {
         if (index < 0) {
             String close = Texts.closestName(type, SEARCH_TYPES);
             problem(label, (type.isEmpty() ? "has no <type>" : "unknown type \"" + type + "\"")
-                    + (close != null && !type.isEmpty() ? "; did you mean \"" + close + "\"?" : "")
-                    + "; use bundled, directory, relative, env, path or registry");
+                    + (close != null && !type.isEmpty() ? "; did you mean \"" + close + "\"?"
+                            : "; use bundled, directory, relative, env, path or registry"));
             return null;
         }
         char letter = "BARESY".charAt(index);
