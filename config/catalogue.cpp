@@ -111,6 +111,8 @@ const ConfigKeyInfo kKeys[] = {
      "Java version prefix of a version-specific option line (key 10201 + 2i)", true},
     {10202, "version_options.options", T::Text, kGeneral, "empty",
      "VM options used when the runtime's version begins with the prefix (key 10202 + 2i)", true},
+    {10300, "service.stop_timeout", T::Integer, kGeneral, "30",
+     "seconds a service stop waits for the application before ending it and everything it started", true},
 };
 
 // Texts quoted by the launcher's documentation are kept word for word,

@@ -51,6 +51,7 @@ constexpr int Splash2B = 10122;
 constexpr int SplashEnabled = 10123;
 constexpr int VersionOptionCount = 10200;
 constexpr int VersionOptionBase = 10201;  // 10201 + 2i prefix, 10202 + 2i options
+constexpr int ServiceStopTimeout = 10300;  // seconds; absent or 0: 30
 }  // namespace key
 
 namespace msg {

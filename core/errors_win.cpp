@@ -31,6 +31,17 @@ void writeStandardError(const wchar_t* text) {
     fflush(stderr);
 }
 
+// A service, and the child it starts, run on a window station that nobody
+// sees: a box there would wait for ever for a click that cannot come.
+bool windowStationVisible(const User32* user32) {
+    HWINSTA station = user32->getProcessWindowStation();
+    if (!station) return false;
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    if (!user32->getUserObjectInformation(station, UOI_FLAGS, &flags, sizeof flags, &needed)) return true;
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 }  // namespace
 
 void showError(const wchar_t* text) {
@@ -46,6 +57,10 @@ void showError(const wchar_t* text) {
         copyTextW(composed, cap, text);
     }
     const User32* user32 = boxMode ? loadUser32() : nullptr;
+    if (user32 && !windowStationVisible(user32)) {
+        logError(L"no visible desktop for a message box: %s", composed);
+        user32 = nullptr;
+    }
     bool shown = false;
     if (user32) {
         wchar_t caption[kPathCapacity];

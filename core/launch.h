@@ -13,3 +13,5 @@ void runLaunchSequence(ArgumentVector& arguments, bool ignoreConsole);
 
 // The usage line for the executable's file name (no directory, no extension).
 void printUsage();
+// The same line on standard error, for a command that was not understood.
+void printUsageToStandardError();

@@ -61,7 +61,9 @@ void exitProcessWithCleanup(int code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
-void printUsage() {
+namespace {
+
+void writeUsage(FILE* stream) {
     wchar_t name[kPathCapacity];
     const wchar_t* path = getModulePathW();
     const wchar_t* slash = wcsrchr(path, L'\\');
@@ -74,6 +76,12 @@ void printUsage() {
     char narrow[4 * (kPathCapacity + 128)];
     if (WideCharToMultiByte(CP_ACP, 0, line, -1, narrow, sizeof narrow, nullptr, nullptr) <= 0)
         narrowText(narrow, sizeof narrow, line);
-    fputs(narrow, stdout);
-    fflush(stdout);
+    fputs(narrow, stream);
+    fflush(stream);
 }
+
+}  // namespace
+
+void printUsage() { writeUsage(stdout); }
+
+void printUsageToStandardError() { writeUsage(stderr); }

@@ -22,9 +22,12 @@ int runServiceCommand(const CommandRequest& request) {
         printUsage();
         return 0;
     case ServiceCommand::Install: return installService(installType, request.interactive);
-    case ServiceCommand::InstallAndStart:
-        installService(installType, request.interactive);
-        return startService();
+    case ServiceCommand::InstallAndStart: {
+        // Starting what failed to install would start an older
+        // registration, or report a second failure over the first.
+        int installed = installService(installType, request.interactive);
+        return installed == 0 ? startService() : installed;
+    }
     case ServiceCommand::InstallAuto: return installService(2, request.interactive);
     case ServiceCommand::InstallDemand: return installService(3, request.interactive);
     case ServiceCommand::Uninstall: return uninstallService(true);
@@ -68,9 +71,18 @@ int runRole() {
     }
     logLine(L"calling StartServiceCtrlDispatcher");
     SERVICE_TABLE_ENTRYA table[2] = {{serviceName, serviceMain}, {nullptr, nullptr}};
-    if (!StartServiceCtrlDispatcherA(table))
-        logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(GetLastError()));
+    if (!StartServiceCtrlDispatcherA(table)) {
+        DWORD error = GetLastError();
+        logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(error));
+        // No SCM started this process: a mistyped command word or a plain
+        // start from a console. That is a usage error, not a finished run.
+        if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+            printUsageToStandardError();
+            return 1;
+        }
+    }
     logLine(L"StartServiceCtrlDispatcher returned");
+    awaitServiceThread();
     return 0;
 }
 

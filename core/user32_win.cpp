@@ -27,7 +27,9 @@ bool loadAll(User32* functions) {
            bind(module, "GetWindowThreadProcessId", &functions->getWindowThreadProcessId) &&
            bind(module, "IsIconic", &functions->isIconic) && bind(module, "ShowWindow", &functions->showWindow) &&
            bind(module, "SetForegroundWindow", &functions->setForegroundWindow) &&
-           bind(module, "GetLastActivePopup", &functions->getLastActivePopup);
+           bind(module, "GetLastActivePopup", &functions->getLastActivePopup) &&
+           bind(module, "GetProcessWindowStation", &functions->getProcessWindowStation) &&
+           bind(module, "GetUserObjectInformationW", &functions->getUserObjectInformation);
 }
 
 User32 functions;

@@ -15,6 +15,8 @@ struct User32 {
     BOOL(WINAPI* showWindow)(HWND, int);
     BOOL(WINAPI* setForegroundWindow)(HWND);
     HWND(WINAPI* getLastActivePopup)(HWND);
+    HWINSTA(WINAPI* getProcessWindowStation)();
+    BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, PVOID, DWORD, LPDWORD);
 };
 
 // Null when user32.dll or one of the functions cannot be found; callers

@@ -28,6 +28,7 @@ enum class Kind {
     Colour,
     Search,
     Description,
+    StopTimeout,
     BuildStub,
     BuildArch,
     BuildTranslations,
@@ -82,6 +83,7 @@ const Rule kRules[] = {
     {"splash.line2.font", Kind::Text},
     {"service.dependencies", Kind::Dependencies},
     {"service.description", Kind::Description},
+    {"service.stop_timeout", Kind::StopTimeout},
     {"build.stub", Kind::BuildStub},
     {"build.arch", Kind::BuildArch},
     {"build.default_translations", Kind::BuildTranslations},
@@ -320,6 +322,12 @@ void applyRule(ProjectContext& ctx, const Rule& rule, const toml::node& node, co
         break;
     case Kind::Integer:
         if (readInt32(ctx, node, path, INT32_MIN, INT32_MAX, &number))
+            storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
+        break;
+    case Kind::StopTimeout:
+        // The launcher waits this many seconds for the application to end
+        // after a service stop before it ends it by force.
+        if (readInt32(ctx, node, path, 1, 86400, &number))
             storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
         break;
     case Kind::Family: readFamily(ctx, node, path); break;

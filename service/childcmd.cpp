@@ -6,31 +6,64 @@
 
 namespace {
 
-bool hasBlank(const wchar_t* text) { return wcschr(text, L' ') != nullptr; }
+bool holds(const wchar_t* text, wchar_t c) { return wcschr(text, c) != nullptr; }
 
-bool appendQuotedIfBlank(wchar_t* buffer, size_t capacity, const wchar_t* text) {
-    if (!hasBlank(text)) return appendTextW(buffer, capacity, text);
-    return appendCharW(buffer, capacity, L'"') && appendTextW(buffer, capacity, text) &&
-           appendCharW(buffer, capacity, L'"');
+// The quote to wrap the text in, 0 for none.
+wchar_t quoteFor(const wchar_t* text) {
+    bool doubleQuote = holds(text, L'"');
+    bool singleQuote = holds(text, L'\'');
+    if (doubleQuote) return L'\'';
+    // An empty text must be quoted, or it would vanish between two blanks.
+    if (singleQuote || holds(text, L' ') || !text[0]) return L'"';
+    return 0;
+}
+
+bool appendQuoted(wchar_t* buffer, size_t capacity, const wchar_t* text) {
+    wchar_t quote = quoteFor(text);
+    if (!quote) return appendTextW(buffer, capacity, text);
+    return appendCharW(buffer, capacity, quote) && appendTextW(buffer, capacity, text) &&
+           appendCharW(buffer, capacity, quote);
 }
 
 }  // namespace
 
+bool childArgumentQuotable(const wchar_t* argument) { return !(holds(argument, L'"') && holds(argument, L'\'')); }
+
 bool appendChildArgument(wchar_t* buffer, size_t capacity, const wchar_t* argument) {
-    return appendCharW(buffer, capacity, L' ') && appendQuotedIfBlank(buffer, capacity, argument);
+    if (!childArgumentQuotable(argument)) return false;
+    return appendCharW(buffer, capacity, L' ') && appendQuoted(buffer, capacity, argument);
 }
 
-bool buildChildCommandLine(wchar_t* buffer, size_t capacity, const ArgumentVector& ownArguments,
-                           const std::wstring& serviceName, const std::vector<std::wstring>& startParameters) {
-    if (capacity == 0) return false;
+ChildLineResult buildChildCommandLine(wchar_t* buffer, size_t capacity, const ArgumentVector& ownArguments,
+                                      const std::wstring& serviceName,
+                                      const std::vector<std::wstring>& startParameters, std::wstring* offending) {
+    if (capacity == 0) return ChildLineResult::TooLong;
     buffer[0] = 0;
-    bool fits = appendQuotedIfBlank(buffer, capacity, ownArguments.empty() ? L"" : ownArguments[0].c_str());
-    fits = fits && appendChildArgument(buffer, capacity, serviceName.c_str());
-    for (size_t i = 1; fits && i < ownArguments.size(); ++i)
-        fits = appendChildArgument(buffer, capacity, ownArguments[i].c_str());
-    for (size_t i = 0; fits && i < startParameters.size(); ++i)
-        fits = appendChildArgument(buffer, capacity, startParameters[i].c_str());
-    fits = fits && appendTextW(buffer, capacity, L" __vtl_restart");
-    if (!fits) buffer[0] = 0;
-    return fits;
+    std::vector<const std::wstring*> rest;
+    rest.push_back(&serviceName);
+    for (size_t i = 1; i < ownArguments.size(); ++i) rest.push_back(&ownArguments[i]);
+    for (const std::wstring& parameter : startParameters) rest.push_back(&parameter);
+
+    // The program path is read by CreateProcessW too, which knows only
+    // double quotes; a Windows path never holds one.
+    std::wstring program = ownArguments.empty() ? std::wstring() : ownArguments[0];
+    const wchar_t* refused = nullptr;
+    bool fits = true;
+    if (holds(program.c_str(), L'"')) {
+        refused = program.c_str();
+    } else if (quoteFor(program.c_str())) {
+        fits = appendCharW(buffer, capacity, L'"') && appendTextW(buffer, capacity, program.c_str()) &&
+               appendCharW(buffer, capacity, L'"');
+    } else {
+        fits = appendTextW(buffer, capacity, program.c_str());
+    }
+    for (size_t i = 0; fits && !refused && i < rest.size(); ++i) {
+        if (!childArgumentQuotable(rest[i]->c_str())) refused = rest[i]->c_str();
+        else fits = appendChildArgument(buffer, capacity, rest[i]->c_str());
+    }
+    fits = fits && !refused && appendTextW(buffer, capacity, L" __vtl_restart");
+    if (fits) return ChildLineResult::Built;
+    buffer[0] = 0;
+    if (refused && offending) *offending = refused;
+    return refused ? ChildLineResult::Unquotable : ChildLineResult::TooLong;
 }

@@ -9,15 +9,31 @@
 
 #include "core/cmdline.h"
 
-// Appends a blank and the argument, the argument in double quotes when it
-// contains a blank. Quotes inside an argument are not escaped.
+enum class ChildLineResult {
+    Built,
+    TooLong,     // the line does not fit the buffer
+    Unquotable,  // an argument holds both quote characters
+};
+
+// Appends a blank and the argument so that splitCommandLine gives it back
+// whole: a text without blanks and quotes stands as it is; any other is
+// wrapped in the quote it does not contain ('"' when it holds neither).
+// False when it does not fit or holds both quotes, which the splitter
+// cannot carry in one argument (it ends an argument at its closing quote
+// and joins no adjacent pieces).
 bool appendChildArgument(wchar_t* buffer, size_t capacity, const wchar_t* argument);
+
+// Whether the argument can be written for splitCommandLine at all.
+bool childArgumentQuotable(const wchar_t* argument);
 
 // Builds the whole command line into the buffer (kLongCapacity in the
 // service). ownArguments is the split command line of the service process,
 // program path first; startParameters are the SCM arguments after the
-// service name. Returns false, with the buffer emptied, when the line does
-// not fit: a cut line could lose the restart marker and make the child
-// take another role, so a line that does not fit is refused instead.
-bool buildChildCommandLine(wchar_t* buffer, size_t capacity, const ArgumentVector& ownArguments,
-                           const std::wstring& serviceName, const std::vector<std::wstring>& startParameters);
+// service name. On failure the buffer is emptied and *offending (when
+// given) names the argument that could not be written: a cut or
+// mis-split line could lose the restart marker and make the child take
+// another role, so such a line is refused instead.
+ChildLineResult buildChildCommandLine(wchar_t* buffer, size_t capacity, const ArgumentVector& ownArguments,
+                                      const std::wstring& serviceName,
+                                      const std::vector<std::wstring>& startParameters,
+                                      std::wstring* offending = nullptr);

@@ -14,4 +14,7 @@ DWORD readServicePriority();
 // Thread procedure: reads and discards the child's output until it ends.
 DWORD WINAPI drainChildOutput(LPVOID readHandle);
 BOOL WINAPI ignoreConsoleEvents(DWORD event);
+// After the dispatcher has returned: gives the service thread the moment it
+// needs to end the process itself (bounded).
+void awaitServiceThread();
 #endif

@@ -4,10 +4,11 @@
 // ends when the child has ended.
 #include <windows.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "config/keys.h"
+#include "config/store.h"
 #include "core/bounded.h"
 #include "core/cmdline.h"
 #include "core/log.h"
@@ -27,6 +28,18 @@ ServiceStatusRecord serviceStatus;
 SERVICE_STATUS_HANDLE statusHandle = nullptr;
 ShutdownChannel shutdownChannel;
 wchar_t childCommandLine[kLongCapacity];
+// Set by the handler at the first stop or shutdown request, with the tick
+// it came at; the service thread then starts the stop clock.
+HANDLE stopRequested = nullptr;
+DWORD stopRequestTick = 0;
+// Set when serviceMain is about to return instead of ending the process,
+// so the main thread does not end the process under its last steps.
+HANDLE serviceThreadDone = nullptr;
+
+// How often a stop that waits for the child reports progress.
+constexpr DWORD kStopProgressMilliseconds = 2000;
+// Exit code of a child ended by force after the stop timeout.
+constexpr UINT kForcedChildExitCode = 1;
 
 class Locked {
 public:
@@ -88,9 +101,17 @@ bool buildCommandLine(DWORD argc, LPSTR* argv) {
     splitCommandLine(GetCommandLineW(), own);
     std::vector<std::wstring> startParameters;
     for (DWORD i = 1; i < argc; ++i) startParameters.push_back(ansiToWide(argv[i] ? argv[i] : ""));
-    if (buildChildCommandLine(childCommandLine, kLongCapacity, own, ansiToWide(serviceName), startParameters))
-        return true;
-    logError(L"service child command line longer than %d characters", static_cast<int>(kLongCapacity - 1));
+    std::wstring offending;
+    switch (buildChildCommandLine(childCommandLine, kLongCapacity, own, ansiToWide(serviceName), startParameters,
+                                  &offending)) {
+    case ChildLineResult::Built: return true;
+    case ChildLineResult::TooLong:
+        logError(L"service child command line longer than %d characters", static_cast<int>(kLongCapacity - 1));
+        return false;
+    case ChildLineResult::Unquotable:
+        logError(L"service child argument holds both ' and \" and cannot be passed on: %s", offending.c_str());
+        return false;
+    }
     return false;
 }
 
@@ -142,19 +163,34 @@ bool createPipes(ChildPipes& pipes) {
     return true;
 }
 
-bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child) {
+// The child starts suspended and joins a job before it runs, so that
+// everything it starts belongs to the job too and a stop that times out
+// can end all of it. Without a job (none can be made, or the service
+// itself sits in one that forbids it) only the child can be ended.
+HANDLE placeInJob(PROCESS_INFORMATION& child) {
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job && AssignProcessToJobObject(job, child.hProcess)) return job;
+    logError(L"could not place the service child in a job (%d)", static_cast<int>(GetLastError()));
+    if (job) CloseHandle(job);
+    return nullptr;
+}
+
+bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = pipes.inputRead;
     startup.hStdOutput = pipes.outputWrite;
     startup.hStdError = pipes.outputWrite;
-    DWORD flags = readServicePriority() | DETACHED_PROCESS;
-    if (CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
-                       &child))
-        return true;
-    logLine(L"could not start process %s (%d)", childCommandLine, static_cast<int>(GetLastError()));
-    return false;
+    DWORD flags = readServicePriority() | DETACHED_PROCESS | CREATE_SUSPENDED;
+    if (!CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                        &child)) {
+        logLine(L"could not start process %s (%d)", childCommandLine, static_cast<int>(GetLastError()));
+        return false;
+    }
+    job = placeInJob(child);
+    ResumeThread(child.hThread);
+    return true;
 }
 
 void startDrain(HANDLE& outputRead) {
@@ -169,27 +205,65 @@ void startDrain(HANDLE& outputRead) {
     closeIfOpen(outputRead);
 }
 
-// The dispatcher on the main thread returns as soon as the stopped state is
-// reported, and the main thread would then end the process under this
-// thread's last steps. It waits here instead; ExitProcess below ends it.
-void holdMainThreadAtExit() { Sleep(10000); }
+// Ends the child and everything it started; waits a little for the end to
+// take effect so its exit code can be read.
+void endChildByForce(PROCESS_INFORMATION& child, HANDLE job) {
+    if (!(job && TerminateJobObject(job, kForcedChildExitCode)) &&
+        !TerminateProcess(child.hProcess, kForcedChildExitCode))
+        logError(L"could not end the service child (%d)", static_cast<int>(GetLastError()));
+    WaitForSingleObject(child.hProcess, 10000);
+}
 
-[[noreturn]] void finishAfterChild(PROCESS_INFORMATION& child) {
+// Waits for the child. After a stop request the stop keeps moving (check
+// point advanced every few seconds, so neither the SCM nor /stop give up on
+// it), and once the stop timeout has passed the child and everything it
+// started are ended. True when the child had to be ended by force.
+bool waitForChild(PROCESS_INFORMATION& child, HANDLE job) {
+    HANDLE handles[2] = {child.hProcess, stopRequested};
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) return false;
+    uint32_t timeout = stopTimeoutMilliseconds(getConfigInt(key::ServiceStopTimeout));
+    DWORD start;
+    {
+        Locked lock;
+        start = stopRequestTick;
+    }
+    while (WaitForSingleObject(child.hProcess, kStopProgressMilliseconds) != WAIT_OBJECT_0) {
+        if (stopOverdue(start, GetTickCount(), timeout)) {
+            logError(L"the application did not end within %d seconds of the stop request; ending it and every "
+                     L"process it started",
+                     static_cast<int>(timeout / 1000));
+            endChildByForce(child, job);
+            return true;
+        }
+        Locked lock;
+        if (advanceStopProgress(serviceStatus)) reportStatus(11);
+    }
+    return false;
+}
+
+// Reports stopped and ends the process at once: nothing of the service may
+// linger once the SCM has heard it stopped (an upgrade replaces the
+// executable right after /stop).
+[[noreturn]] void finishAfterChild(PROCESS_INFORMATION& child, HANDLE job, bool forced) {
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(child.hProcess, &exitCode)) exitCode = 0;
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
-    atexit(holdMainThreadAtExit);
-    {
-        Locked lock;
-        if (markChildEnded(serviceStatus, exitCode)) {
-            reportStatus(10);
-            logLine(L"service stopped set");
-        }
-    }
     CloseHandle(child.hProcess);
     CloseHandle(child.hThread);
+    if (job) CloseHandle(job);
+    {
+        Locked lock;
+        markChildEnded(serviceStatus, exitCode, forced);
+        reportStatus(10);
+        logLine(L"service stopped set");
+    }
     logLine(L"exiting");
     ExitProcess(0);
+}
+
+void finishWithoutChild() {
+    reportStartFailure();
+    SetEvent(serviceThreadDone);
 }
 
 // Only flags that name a priority class may reach CreateProcessW; others
@@ -208,28 +282,34 @@ DWORD priorityClassOnly(DWORD value) {
 void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     logLine(L"service main");
     InitializeCriticalSection(&serviceLock);
+    stopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    serviceThreadDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     serviceStatus = ServiceStatusRecord();
     takeServiceName(argc, argv);
     statusHandle = RegisterServiceCtrlHandlerA(serviceName, serviceControlHandler);
-    if (!statusHandle) return;
+    if (!statusHandle) {
+        SetEvent(serviceThreadDone);
+        return;
+    }
     {
         Locked lock;
         reportStatus(0);
     }
     if (!buildCommandLine(argc, argv)) {
-        reportStartFailure();
+        finishWithoutChild();
         return;
     }
     ChildPipes pipes;
     if (!createPipes(pipes)) {
         closePipes(pipes);
-        reportStartFailure();
+        finishWithoutChild();
         return;
     }
     PROCESS_INFORMATION child = {};
-    if (!startChild(pipes, child)) {
+    HANDLE job = nullptr;
+    if (!startChild(pipes, child, job)) {
         closePipes(pipes);
-        reportStartFailure();
+        finishWithoutChild();
         return;
     }
     // Only the child keeps its ends, so its end gives end of file here and
@@ -245,8 +325,14 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     }
     logLine(L"registering ConsoleCtrlHandler");
     SetConsoleCtrlHandler(ignoreConsoleEvents, TRUE);
-    WaitForSingleObject(child.hProcess, INFINITE);
-    finishAfterChild(child);
+    bool forced = waitForChild(child, job);
+    finishAfterChild(child, job, forced);
+}
+
+void awaitServiceThread() {
+    // The service thread ends the process itself; this only bounds the wait
+    // when it returns instead (it reported stopped first).
+    if (serviceThreadDone) WaitForSingleObject(serviceThreadDone, 5000);
 }
 
 void WINAPI serviceControlHandler(DWORD control) {
@@ -256,6 +342,10 @@ void WINAPI serviceControlHandler(DWORD control) {
         Locked lock;
         outcome = applyControlRequest(serviceStatus, control);
         reportStatus(outcome.reportNumber);
+        if (outcome.sendShutdown && WaitForSingleObject(stopRequested, 0) != WAIT_OBJECT_0) {
+            stopRequestTick = GetTickCount();
+            SetEvent(stopRequested);
+        }
     }
     if (outcome.sendShutdown) sendShutdown(0);
 }

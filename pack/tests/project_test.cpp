@@ -128,6 +128,7 @@ options = ["-Xss2m", "-Da=b c"]
 [service]
 dependencies = ["Tcpip", "Dnscache"]
 description = "Runs the application"
+stop_timeout = 45
 )";
 
 TEST(ProjectSettings, EverySettingReachesItsKey) {
@@ -173,6 +174,7 @@ TEST(ProjectSettings, EverySettingReachesItsKey) {
         {10116, "-1"},
         {10117, "40"},
         {10118, "Version 1.0"},
+        {10300, "45"},
         {10119, "Tahoma"},
         {10120, "10"},
         {10121, "0,128,255"},
@@ -383,6 +385,8 @@ TEST(ProjectErrors, WrongTypesAndValues) {
     expectError("[splash.line1]\nx = 3000000000\n", 2, "between");
     expectError("[application]\nnative_library_dirs = [\"a;b\"]\n", 2, "separates items");
     expectError("[service]\ndependencies = [\"a,b\"]\n", 2, "separates items");
+    expectError("[service]\nstop_timeout = 0\n", 2, "between 1 and 86400");
+    expectError("[service]\nstop_timeout = \"30\"\n", 2, "must be an integer");
     expectError("[application]\nvm_options = [\"it's \\\"x\\\"\"]\n", 2, "both a single and a double quote");
     expectError("[redirect]\nstderr = \"\"\n", 2, "leave the setting out");
     expectError("[application]\nservice_name = 'My\\Service'\n", 2, "service names");

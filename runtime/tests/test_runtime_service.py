@@ -1,12 +1,49 @@
-"""The service child's stop protocol on the Java side: the line "0" or the
-end of standard input ends the application through System.exit(0)."""
+"""The service child on the Java side: the first application element is
+the service name, which main does not receive; the line "0" or the end of
+standard input ends the application through System.exit(0)."""
 import time
 
+import pytest
+
+from vtlruntime_support import MORLIN_LAUNCHER, VANTREL_LAUNCHER
+
 SERVICE = {"morlin.isService": "true"}
+RUNNING = b"service app running "
 
 
 def wait_running(proc):
-    assert proc.stdout.readline() == b"service app running\n"
+    """Until the application runs; returns what it reported about its start."""
+    line = proc.stdout.readline()
+    assert line.startswith(RUNNING), line + proc.stderr.read()
+    return line[len(RUNNING):].decode("utf-8").rstrip("\n")
+
+
+@pytest.mark.parametrize("launcher", [VANTREL_LAUNCHER, MORLIN_LAUNCHER])
+def test_service_name_is_a_property_and_not_an_argument(start, launcher):
+    # The service process puts the name first; after it come the fixed
+    # arguments and the start parameters, which main gets unchanged.
+    proc = start("ServiceApp", "My Svc", "-tcp", "", "-tcpPort", "9123", props=SERVICE, launcher=launcher)
+    assert wait_running(proc) == "name=My Svc args=[-tcp, , -tcpPort, 9123]"
+    out, err = proc.communicate(b"0\n", timeout=20)
+    assert (proc.returncode, out) == (0, b"hook ran\n"), err
+
+    # A name alone leaves main without arguments; no name at all (a child
+    # started by hand) sets no property.
+    proc = start("ServiceApp", "svc", props=SERVICE, launcher=launcher)
+    assert wait_running(proc) == "name=svc args=[]"
+    proc.communicate(b"", timeout=20)
+    proc = start("ServiceApp", props=SERVICE, launcher=launcher)
+    assert wait_running(proc) == "name=null args=[]"
+    proc.communicate(b"", timeout=20)
+
+
+@pytest.mark.parametrize("props", [None, {"morlin.isService": "false"}], ids=["foreground", "not-true"])
+def test_outside_a_service_the_first_argument_stays_the_applications(start, props):
+    proc = start("ServiceApp", "first", "-tcp", props=props)
+    assert wait_running(proc) == "name=null args=[first, -tcp]"
+    # A value the user set on the command line is left alone.
+    proc = start("ServiceApp", "first", props={**(props or {}), "vantrel.serviceName": "mine"})
+    assert wait_running(proc) == "name=mine args=[first]"
 
 
 def test_line_zero_stops_the_application_with_its_shutdown_hooks(start):

@@ -1,12 +1,19 @@
-"""A real Java application launched through the host-JVM bridge: the
+"""Real Java applications launched through the host-JVM bridge: the
 launcher's options, class path and String[] reach a real VM, the runtime
-archive starts the application, and the exit code follows what Java does."""
+archive starts the application, and the exit code follows what Java does;
+and a real server (H2) packed with vtlpack, run as a Windows service and in
+the foreground."""
+import os
 import shutil
+import socket
 import subprocess
+import time
+from pathlib import Path
 
 import pytest
 
-from vtltest import BUILD64, BUILDNATIVE, only_log, temp_env
+from svc_helpers import ServiceLogs, keepalive, logged_command, service_processes, services  # noqa: F401
+from vtltest import BUILD64, BUILDNATIVE, Result, normalise, only_log, temp_env
 
 HOSTJVM_HOME = BUILD64 / "hostjvm" / "home"
 RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"
@@ -20,6 +27,7 @@ public class Probe {
         System.out.println("from.file=" + System.getProperty("from.file"));
         System.out.println("isVantrel=" + System.getProperty("morlin.isVantrel"));
         System.out.println("noRedir=" + System.getProperty("vantrel.noRedir"));
+        System.out.println("serviceName=" + System.getProperty("vantrel.serviceName"));
         String mode = args.length > 0 ? args[0] : "";
         if (mode.equals("exit")) {
             System.exit(Integer.parseInt(args[args.length - 1]));
@@ -65,22 +73,50 @@ def probe_launcher(wine, make_launcher, tmp_path):
                          messages={1009: "internal {0}"}, name="probe.exe", directory=app)
 
 
-def run(wine, exe, tempbase, *args, timeout=90):
+def run(wine, exe, tempbase, *args, timeout=90, open_input=False):
+    """One run with the log on. open_input keeps the launcher's standard
+    input open until it has ended (a service child takes the end of its
+    input for a stop request)."""
     env = temp_env(wine, tempbase)
     env["VANTREL_JAVA_HOME"] = wine.winpath(HOSTJVM_HOME)
     for old in tempbase.glob("vtl_nlog_*.log"):
         old.unlink()
-    r = wine.run(exe, *args, env={"VANTREL_LOG": "yes"}, winenv=env,
-                 unset=["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME"], timeout=timeout)
-    return r, only_log(tempbase).split("\n")
+    unset = ["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME"]
+    if not open_input:
+        r = wine.run(exe, *args, env={"VANTREL_LOG": "yes"}, winenv=env, unset=unset, timeout=timeout)
+        return r, only_log(tempbase).split("\n")
+    read_end, write_end = os.pipe()
+    try:
+        proc = wine.popen(exe, *args, env={"VANTREL_LOG": "yes"}, winenv=env, unset=unset, stdin=read_end,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            out, err = proc.communicate(timeout=timeout)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait(timeout=30)
+    finally:
+        os.close(read_end)
+        os.close(write_end)
+    r = Result(proc.returncode, normalise(out), normalise(err))
+    return r, only_log(tempbase, r).split("\n")
 
 
 def test_real_application(wine, probe_launcher, tempbase):
     r, log = run(wine, probe_launcher, tempbase, "/run", "plain", "two words")
     assert r.rc == 0, (r, log)
     assert r.out.splitlines() == ["args=plain|fixed|two words", "probe.value=a b", "from.file=yes",
-                                  "isVantrel=true", "noRedir=true"], (r, log)
+                                  "isVantrel=true", "noRedir=true", "serviceName=null"], (r, log)
     assert "launch done" in log
+
+    # As the service child (what the service process starts): the service
+    # name comes first in the String[], and the runtime hands it to the
+    # application as a property, not as an argument.
+    r, log = run(wine, probe_launcher, tempbase, "Probe Svc", "p1", "__vtl_restart", open_input=True)
+    assert r.rc == 0, (r, log)
+    assert "param 5: Probe Svc" in log and "param 6: fixed" in log
+    assert r.out.splitlines() == ["args=fixed|p1", "probe.value=a b", "from.file=yes", "isVantrel=true",
+                                  "noRedir=null", "serviceName=Probe Svc"], (r, log)
 
     # A non-daemon thread keeps the process alive after main returned.
     r, log = run(wine, probe_launcher, tempbase, "/run-redirect", "thread")
@@ -100,3 +136,206 @@ def test_real_application(wine, probe_launcher, tempbase):
     assert "\tat Probe.main(" in r.err
     assert "ERROR: java.lang.IllegalStateException: probe failure" in log
     assert "ERROR: could not call main" in log
+
+
+H2_JAR = Path("/usr/share/java/h2.jar")
+VTLPACK = BUILDNATIVE / "pack" / "vtlpack"
+# Every wait is bounded: generous for a loaded 2-core machine.
+SERVE_SECONDS = 60
+END_SECONDS = 30
+
+# The H2 database server as a user packs it. The stand-in VM is this
+# machine's Linux JDK, so the database folder is given in its Unix form (on
+# Windows it would be a folder such as C:\data\h2). h2.bindAddress keeps the
+# server on the loopback interface. The service's output goes to files in
+# the working directory (the executable's folder): a service has no console.
+H2_PROJECT = """
+[application]
+main_class = "org.h2.tools.Server"
+executable_type = "service"
+service_name = "{name}"
+working_directory = "."
+vm_options = ["-Dh2.bindAddress=127.0.0.1", "-Xmx64m"]
+arguments = ["-tcp", "-tcpPort", "{port}", "-ifNotExists", "-baseDir", "{db}"]
+
+[jvm]
+min_version = "1.8"
+search = [ {{ type = "bundled", path = 'jre' }} ]
+
+[[classpath]]
+type = "archive"
+path = 'lib\\h2.jar'
+mandatory = true
+
+[redirect]
+stdout = "$h2-out.log"
+stderr = "$h2-err.log"
+
+[build]
+arch = "x86_64"
+"""
+
+
+def free_port(preferred=9123):
+    """The preferred loopback port when nobody uses it, else one the system picks."""
+    for port in (preferred, 0):
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+            except OSError:
+                continue
+            return s.getsockname()[1]
+    raise AssertionError("no free loopback port")
+
+
+def port_open(port):
+    with socket.socket() as s:
+        s.settimeout(2)
+        return s.connect_ex(("127.0.0.1", port)) == 0
+
+
+def h2_sql(port, sql):
+    """Runs SQL through H2's own client on the host JDK; returns its output."""
+    r = subprocess.run(["java", "-cp", str(H2_JAR), "org.h2.tools.Shell", "-url",
+                        f"jdbc:h2:tcp://127.0.0.1:{port}/vtl", "-user", "sa", "-password", "", "-sql", sql],
+                       capture_output=True, text=True, timeout=SERVE_SECONDS)
+    assert r.returncode == 0 and "Exception" not in r.stdout + r.stderr, (sql, r.stdout, r.stderr)
+    return r.stdout
+
+
+def rows(output):
+    """The rows of a Shell result table, its header first, blanks around
+    the cells removed."""
+    return [tuple(cell.strip() for cell in line.split("|")) for line in output.splitlines()
+            if line and not line.startswith("(")]
+
+
+class H2App:
+    """The H2 server packed with vtlpack into H2Server.exe, beside its
+    jar, the launcher runtime and a copy of the stand-in runtime home."""
+
+    def __init__(self, tmp_path, name, port):
+        for needed in (H2_JAR, VTLPACK, HOSTJVM_HOME / "bin" / "server" / "jvm.dll", RUNTIME_JAR, HELPER):
+            if not needed.exists():
+                pytest.fail(f"{needed} is missing; run scripts/setup.sh and build the native and x86_64 trees")
+        self.folder = tmp_path / "h2app"
+        (self.folder / "lib").mkdir(parents=True)
+        (self.folder / ".vantrel").mkdir()
+        shutil.copyfile(H2_JAR, self.folder / "lib" / "h2.jar")
+        shutil.copyfile(RUNTIME_JAR, self.folder / ".vantrel" / "vtlruntime.jar")
+        shutil.copyfile(HELPER, self.folder / ".vantrel" / "vtlinst.dll")
+        shutil.copytree(HOSTJVM_HOME, self.folder / "jre")
+        self.db = tmp_path / "h2db"
+        self.port = port
+        project = tmp_path / "h2.toml"
+        project.write_text(H2_PROJECT.format(name=name, port=port, db=self.db))
+        self.exe = self.folder / "H2Server.exe"
+        subprocess.run([str(VTLPACK), "build", str(project), "-o", str(self.exe), "--stub",
+                        str(BUILD64 / "vtlstub.exe")], check=True, capture_output=True, timeout=60)
+
+    def output(self):
+        texts = []
+        for name in ("h2-out.log", "h2-err.log"):
+            path = self.folder / name
+            texts.append(f"--- {name} ---\n" + (path.read_text(errors="replace") if path.exists() else "(none)"))
+        return "\n".join(texts)
+
+    def wait_serving(self, alive, describe):
+        """Until the server accepts connections; fails at once when alive()
+        says the launcher has ended."""
+        deadline = time.monotonic() + SERVE_SECONDS
+        while not port_open(self.port):
+            if not alive():
+                raise AssertionError("the server ended before it served\n" + describe())
+            if time.monotonic() > deadline:
+                raise AssertionError(f"no server on port {self.port} within {SERVE_SECONDS} s\n" + describe())
+            time.sleep(0.2)
+
+    def wait_gone(self, describe):
+        """Until the port is closed and no process of the application is left."""
+        deadline = time.monotonic() + END_SECONDS
+        while port_open(self.port) or service_processes(self.folder):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"still open or running after {END_SECONDS} s: port open "
+                                     f"{port_open(self.port)}, {service_processes(self.folder)}\n" + describe())
+            time.sleep(0.2)
+
+
+def test_real_server_as_a_service_and_in_the_foreground(wine, services, tmp_path):
+    """H2 as a service: it starts with exactly its own arguments (the
+    service name does not reach main), serves SQL over loopback, and keeps
+    its data across a graceful stop; after each stop its port is closed and
+    no process of it is left.
+
+    Then the same executable with /run, as a user tries it first in a
+    console: H2 prints "TCP server running at tcp://...:PORT (only local
+    connections)" and serves until it is ended. On Windows, Ctrl+C (or
+    closing the console) ends the VM the way Java ends on Ctrl+C: shutdown
+    hooks run, H2 closes its databases, and the exit code is 130; ending
+    the process by force (Task Manager, taskkill /f) runs no hooks, and H2
+    keeps every committed row, recovering its file at the next open.
+    Console events cannot reach the stand-in VM under Wine, so this test
+    ends the process."""
+    name = services.name("h2")
+    app = H2App(tmp_path, name, free_port())
+    base = tmp_path / "servicetemp"
+    base.mkdir()
+    logs = ServiceLogs(base)
+
+    def service_state():
+        return (app.output() + "\n--- service log ---\n" + "\n".join(logs.service())
+                + "\n--- child log ---\n" + "\n".join(logs.child()))
+
+    def service_alive():
+        return "exiting" not in logs.service()
+
+    def start():
+        for path in list(base.glob("vtl_nlog_*.log")) + [app.folder / "h2-out.log", app.folder / "h2-err.log"]:
+            path.unlink(missing_ok=True)
+        r = wine.run(app.exe, "/start")
+        assert (r.rc, r.out) == (0, f"Starting service '{name}'.\n"), r
+        app.wait_serving(service_alive, service_state)
+        assert service_processes(app.folder), "the process scan does not see the running service"
+
+    def stop():
+        r = wine.run(app.exe, "/stop", timeout=120)
+        assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nService stopped\n"), (r, service_state())
+        app.wait_gone(service_state)
+
+    r = wine.run(app.exe, "/install")
+    assert (r.rc, r.out) == (0, f"Installed service '{name}'.\n"), r
+    # The same command line the SCM would use, behind envrun so that both
+    # logs land in base.
+    services.set_path(name, logged_command(app.exe, base))
+    try:
+        assert service_processes(app.folder) == []
+        start()
+        child = logs.child()
+        assert f"param 5: {name}" in child and "param 6: -tcp" in child, "\n".join(child)
+        assert h2_sql(app.port, "CREATE TABLE notes(id INT PRIMARY KEY, text VARCHAR(40)); "
+                      "INSERT INTO notes VALUES (1, 'kept'), (2, 'across a stop')")
+        assert "TCP server running at tcp://" in (app.folder / "h2-out.log").read_text(), service_state()
+        stop()
+        start()
+        assert rows(h2_sql(app.port, "SELECT id, text FROM notes ORDER BY id")) == [
+            ("ID", "TEXT"), ("1", "kept"), ("2", "across a stop")]
+        stop()
+    finally:
+        if port_open(app.port):
+            wine.run(app.exe, "/stop", timeout=120)
+        r = wine.run(app.exe, "/uninstall", timeout=120)
+    assert (r.rc, r.out) == (0, f"Service is already stopped.\nUninstalled service '{name}'.\n"), r
+
+    proc = wine.popen(app.exe, "/run", stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                      cwd=app.folder)
+    try:
+        app.wait_serving(lambda: proc.poll() is None, lambda: f"/run ended with exit code {proc.poll()}")
+        counted = rows(h2_sql(app.port, "SELECT COUNT(*) FROM notes"))
+    finally:
+        proc.kill()
+        out, err = (normalise(data) for data in proc.communicate(timeout=END_SECONDS))
+        print(f"--- /run output ---\n{out}\n--- /run errors ---\n{err}")  # shown when the test fails
+    assert counted == [("COUNT(*)",), ("2",)]
+    assert any(line.startswith("TCP server running at tcp://") and f":{app.port} (only local connections)" in line
+               for line in out.splitlines())
+    app.wait_gone(lambda: "")

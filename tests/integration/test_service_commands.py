@@ -224,6 +224,9 @@ def test_names_the_scm_refuses_are_not_created(wine, make_launcher, services):
     assert (r.rc, r.out) == (1, "Could not create service.\n")
     r = wine.run(exe, "/install", "vtl\\bad")
     assert (r.rc, r.out) == (1, "Could not create service.\n")
+    # Nothing installed, so nothing is started: the install's result stands.
+    r = wine.run(exe, "/install-and-start", "vtl\\bad")
+    assert (r.rc, r.out) == (1, "Could not create service.\n")
 
 
 def test_status_with_a_configuration_larger_than_its_buffer(wine, make_launcher, services):

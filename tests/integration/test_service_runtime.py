@@ -28,12 +28,12 @@ class ServiceApp:
     registered behind envrun so that its log lands in `base`."""
 
     def __init__(self, wine, make_launcher, services, tmp_path, script, name=None, directory=None,
-                 own_tail="", quoted=True):
+                 own_tail="", quoted=True, config=None):
         self.wine = wine
         self.services = services
         self.home = make_home(tmp_path / "jre", script=script)
         self.name = name or services.name()
-        self.exe = make_launcher({**BASE_CONFIG, 101: self.name}, directory=directory)
+        self.exe = make_launcher({**BASE_CONFIG, 101: self.name, **(config or {})}, directory=directory)
         self.base = tmp_path / "servicetemp"
         self.base.mkdir(exist_ok=True)
         self.logs = ServiceLogs(self.base)
@@ -146,17 +146,19 @@ def test_child_ending_with_zero_on_its_own_stops_the_service(wine, make_launcher
     assert (r.rc, r.out) == (3, "Not running.\nAuto-start.\n")
 
 
-def test_child_failing_on_its_own_leaves_the_service_reported_running(wine, make_launcher, services, tmp_path):
-    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "exit", "main_exit_code": 1})
+def test_child_failing_on_its_own_is_reported_with_its_exit_code(wine, make_launcher, services, tmp_path):
+    # The SCM must hear of the failure (service-specific error, the child's
+    # code) so that recovery actions such as a restart can run.
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "exit", "main_exit_code": 7})
     services.start(app.name)
     app.wait_exit()
+    services.wait_state(app.name, STOPPED)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (1066, 7), status
     service = app.logs.service()
-    assert "process terminated with exit code 1" in service
-    assert "service stopped set" not in service
-    # No stopped report: once the process has gone, Wine still shows the
-    # last reported state (Windows would record an unexpected end).
-    time.sleep(1.0)
-    assert services.query(app.name)["state"] == RUNNING
+    assert in_order(service, ["process terminated with exit code 7", "service stopped set", "exiting"])
+    r = app.command("/status")
+    assert (r.rc, r.out) == (3, "Not running.\nAuto-start.\n")
 
 
 def test_child_command_line_quotes_blanks_and_carries_the_start_parameters(wine, make_launcher, services,
@@ -171,6 +173,74 @@ def test_child_command_line_quotes_blanks_and_carries_the_start_parameters(wine,
     assert expected in child, "\n".join(l for l in child if l.startswith("command line2"))
     assert f"service name is '{name}'" in app.logs.service()
     assert app.home.trace().main_args()[-5:] == [name, "own1", "own 2", "p1", "p 2"]
+
+
+def test_apostrophe_folder_and_quoted_start_parameters_reach_the_child_whole(wine, make_launcher, services,
+                                                                            tmp_path):
+    # The splitter groups on ' and " alike: each text must travel wrapped in
+    # the quote it does not contain, or the restart marker is swallowed and
+    # the child turns into a second service process.
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return"},
+                     directory=tmp_path / "O'Brien")
+    # (An empty start parameter is covered by the unit tests: Wine's SCM
+    # passes start parameters as one NUL-separated block, so an empty one
+    # ends the list there.)
+    services.start(app.name, 'say "hi"', "it's")
+    app.wait_exit()
+    services.wait_state(app.name, STOPPED)
+    assert services.query(app.name)["exit"] == 0
+    child = app.logs.child()
+    expected = f"""command line2 "{winpath(app.exe)}" {app.name} 'say "hi"' "it's" __vtl_restart"""
+    assert expected in child, "\n".join(l for l in child if l.startswith("command line2"))
+    assert "calling main" in child
+    assert app.home.trace().main_args()[-3:] == [app.name, 'say "hi"', "it's"]
+
+
+def test_start_parameter_with_both_quotes_is_refused_and_reported(wine, make_launcher, services, tmp_path):
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return"})
+    services.start(app.name, "it's \"x\"")
+    services.wait_state(app.name, STOPPED)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (1066, 5000), status
+    assert ("ERROR: service child argument holds both ' and \" and cannot be passed on: it's \"x\""
+            in app.logs.service()), "\n".join(app.logs.service())
+    assert app.logs.child() == []
+
+
+def test_stop_ignored_by_the_application_ends_it_after_the_stop_timeout(wine, make_launcher, services, tmp_path):
+    # main sleeps and never reads its input: the stop line goes unheard.
+    from test_service_soak import service_processes
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return", "main_delay_ms": 600000},
+                     config={10300: "3"})
+    services.start(app.name)
+    app.wait_main()
+    began = time.monotonic()
+    stop = wine.popen(app.exe, "/stop", stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    app.logs.wait_service_line("shutdown sent")
+    first = services.query(app.name)
+    time.sleep(2.5)
+    second = services.query(app.name)
+    # While it waits, the stop is seen to move.
+    assert first["state"] == second["state"] == STOP_PENDING, (first, second)
+    assert second["checkpoint"] > first["checkpoint"], (first, second)
+    out, _ = stop.communicate(timeout=60)
+    assert out.decode().replace("\r\n", "\n") == f"Stopping service '{app.name}'.\nService stopped\n"
+    assert time.monotonic() - began < 3 + 5
+    # The process is gone when it says it has stopped (an upgrade may
+    # replace the executable at once), and nothing it started is left.
+    deadline = time.monotonic() + 2
+    while service_processes(tmp_path / "app") and time.monotonic() < deadline:
+        time.sleep(0.1)
+    assert service_processes(tmp_path / "app") == []
+    status = services.query(app.name)
+    assert (status["state"], status["exit"]) == (STOPPED, 1053), status
+    service = app.logs.service()
+    assert in_order(service, ["sending shutdown1 0", "shutdown sent",
+                              "ERROR: the application did not end within 3 seconds of the stop request; ending it "
+                              "and every process it started",
+                              "process terminated with exit code 1", "service stopped set", "exiting"]), \
+        "\n".join(service)
+    assert app.home.trace().calls("main-result") == []
 
 
 def test_child_priority_from_the_registry(wine, make_launcher, services, tmp_path):

@@ -11,15 +11,14 @@ returns from main (DestroyJavaVM, exit code 0); and every third cycle is
 stopped as soon as the SCM reports the service running, not waiting for
 the application's main, so the stop meets a child still starting and the
 line has to wait for the application to read it."""
-import os
 import shutil
 import subprocess
 import time
-from pathlib import Path
 
 import pytest
 
-from svc_helpers import RUNNING, STOPPED, in_order, keepalive, services, winpath  # noqa: F401
+from svc_helpers import (RUNNING, STOPPED, in_order, keepalive, service_processes, services,  # noqa: F401
+                         winpath)
 from test_service_runtime import ServiceApp
 
 CYCLES = 50
@@ -82,37 +81,6 @@ def command(app, cycle, word, seconds):
     except subprocess.TimeoutExpired:
         pass
     fail(cycle, f"'{word}' did not return within {seconds} s", app)
-
-
-def service_processes(folder):
-    """Live processes whose command line names anything below folder.
-
-    Wine runs every Windows process as one Unix process and writes the
-    Windows command line over that process's own, so /proc shows the
-    service's envrun wrapper, the service process, the service child and
-    any java.exe the child ran, each with the test's folder in its command
-    line (the Windows form, or the Unix form for programs started from
-    here). A process that Wine has ended but nobody has reaped stays
-    behind as a zombie (state Z, empty command line): it is gone, not left
-    running. The Unix view is used rather than a Windows one because it
-    cannot miss a process that Wine no longer accounts for, and Wine 8's
-    tasklist.exe lists nothing."""
-    windows = winpath(folder).lower() + "\\"
-    unix = str(Path(folder).resolve()) + "/"
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit() or int(entry) == os.getpid():
-            continue
-        try:
-            raw = Path("/proc", entry, "cmdline").read_bytes()
-            status = Path("/proc", entry, "stat").read_text()
-        except OSError:
-            continue  # ended meanwhile
-        state = status.rsplit(")", 1)[-1].split()[0]
-        text = raw.replace(b"\0", b" ").decode("utf-8", "replace").strip()
-        if state != "Z" and (windows in text.lower() or unix in text):
-            found.append(f"{entry}: {text}")
-    return found
 
 
 def check_stop_logged(cycle, app, exit_code):

@@ -14,29 +14,22 @@ def test_help_words_print_the_usage_line(wine, make_launcher, word):
     assert (r.rc, r.out) == (0, USAGE.format("Demo App"))
 
 
-def test_unknown_or_differently_cased_word_goes_to_the_dispatcher(wine, make_launcher, tempbase):
+def test_unknown_word_or_plain_start_is_a_usage_error(wine, make_launcher, tempbase):
+    # Not started by an SCM, the dispatcher cannot connect: a mistyped
+    # command word (or none) must not look like a finished run.
     exe = make_launcher({101: "svc"})
-    for word in ["/Status", "/Help", "---help", "/help "]:
-        r = wine.run(exe, word, env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
-        assert r.rc == 0, word
-        assert r.out == "", word
+    for word in ["/Status", "/Help", "---help", "/help ", "/instal", "foo", None]:
+        args = [word] if word is not None else []
+        r = wine.run(exe, *args, env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
+        assert (r.rc, r.out, r.err) == (1, "", USAGE.format("app")), word
     logs = sorted(tempbase.glob("vtl_nlog_*.log"))
-    assert len(logs) == 4
+    assert len(logs) == 7
+    from vtltest import read_log
     for log in logs:
-        from vtltest import read_log
-        text = read_log(log)
-        assert "calling StartServiceCtrlDispatcher" in text
-        assert "StartServiceCtrlDispatcher returned" in text
-
-
-def test_no_arguments_logs_the_dispatcher_failure_and_exits_zero(wine, make_launcher, tempbase):
-    exe = make_launcher({101: "svc"})
-    r = wine.run(exe, env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
-    assert r.rc == 0
-    lines = only_log(tempbase).splitlines()
-    i = lines.index("calling StartServiceCtrlDispatcher")
-    assert lines[i + 1].startswith("StartServiceCtrlDispatcher failed with error ")
-    assert lines[i + 2] == "StartServiceCtrlDispatcher returned"
+        lines = read_log(log).splitlines()
+        i = lines.index("calling StartServiceCtrlDispatcher")
+        assert lines[i + 1] == "StartServiceCtrlDispatcher failed with error 1063"
+        assert "StartServiceCtrlDispatcher returned" not in lines
 
 
 def test_empty_block_is_valid(wine, make_launcher):

@@ -83,21 +83,61 @@ TEST(ServiceStatusRecord, ChildStartDoesNotUndoAnEarlyStop) {
     EXPECT_EQ(quiet.currentState, kStateRunning);
 }
 
-TEST(ServiceStatusRecord, ChildEndReportsStoppedAfterARequestOrExitCodeZero) {
+TEST(ServiceStatusRecord, ChildEndAlwaysReportsStoppedWithHowItEnded) {
     ServiceStatusRecord clean;
-    EXPECT_TRUE(markChildEnded(clean, 0));
+    markChildEnded(clean, 0, false);
     EXPECT_EQ(clean.currentState, kStateStopped);
+    EXPECT_EQ(clean.win32ExitCode, 0u);
 
+    // Asked to stop: however the child ended, a clean stop.
     ServiceStatusRecord stopping;
     applyControlRequest(stopping, kControlStop);
-    EXPECT_TRUE(markChildEnded(stopping, 3));
+    markChildEnded(stopping, 3, false);
     EXPECT_EQ(stopping.currentState, kStateStopped);
     EXPECT_EQ(stopping.win32ExitCode, 0u);
+    EXPECT_EQ(stopping.serviceSpecificExitCode, 0u);
 
-    // Failing on its own: stays running so the SCM sees an unexpected end.
-    ServiceStatusRecord crashed;
-    EXPECT_FALSE(markChildEnded(crashed, 1));
-    EXPECT_EQ(crashed.currentState, kStateRunning);
+    // Failing on its own: the SCM hears the child's code, so recovery runs.
+    for (uint32_t code : {7u, 1u, 0xC0000005u}) {
+        ServiceStatusRecord failed;
+        markChildEnded(failed, code, false);
+        EXPECT_EQ(failed.currentState, kStateStopped);
+        EXPECT_EQ(failed.win32ExitCode, 1066u);
+        EXPECT_EQ(failed.serviceSpecificExitCode, code);
+    }
+
+    // Ended by force after the stop timeout: the Win32 code says so.
+    ServiceStatusRecord forced;
+    applyControlRequest(forced, kControlShutdown);
+    markChildEnded(forced, 1, true);
+    EXPECT_EQ(forced.currentState, kStateStopped);
+    EXPECT_EQ(forced.win32ExitCode, 1053u);
+    EXPECT_EQ(forced.serviceSpecificExitCode, 0u);
+}
+
+TEST(ServiceStatusRecord, StopProgressAdvancesOnlyWhileStopping) {
+    ServiceStatusRecord status;
+    EXPECT_FALSE(advanceStopProgress(status));
+    EXPECT_EQ(status.checkPoint, 0u);
+    applyControlRequest(status, kControlStop);
+    EXPECT_TRUE(advanceStopProgress(status));
+    EXPECT_TRUE(advanceStopProgress(status));
+    EXPECT_EQ(status.checkPoint, 2u);
+    EXPECT_EQ(status.currentState, kStateStopPending);
+    markChildEnded(status, 0, false);
+    EXPECT_FALSE(advanceStopProgress(status));
+}
+
+TEST(ServiceStopTimeout, DefaultsBoundsAndTickWrap) {
+    EXPECT_EQ(stopTimeoutMilliseconds(0), 30000u);
+    EXPECT_EQ(stopTimeoutMilliseconds(-5), 30000u);
+    EXPECT_EQ(stopTimeoutMilliseconds(3), 3000u);
+    EXPECT_EQ(stopTimeoutMilliseconds(2000000000), 86400000u);
+    EXPECT_FALSE(stopOverdue(1000, 3999, 3000));
+    EXPECT_TRUE(stopOverdue(1000, 4000, 3000));
+    // The tick count wrapped between the request and now.
+    EXPECT_FALSE(stopOverdue(0xFFFFFC18u, 0x000003E8u, 3000));
+    EXPECT_TRUE(stopOverdue(0xFFFFFC18u, 0x000007D0u, 3000));
 }
 
 TEST(ServiceStatusRecord, StartFailureIsStoppedWithTheServiceSpecificCodes) {

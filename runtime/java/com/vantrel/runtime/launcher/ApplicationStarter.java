@@ -7,7 +7,9 @@ import java.lang.reflect.Modifier;
 /**
  * What both launcher classes' {@code main} do: take the launcher's array
  * apart, redirect the standard streams, start the service stop reader in a
- * service child, then run the application's main class on this thread.
+ * service child and tell the application its service name (system property
+ * "vantrel.serviceName"), then run the application's main class on this
+ * thread.
  *
  * <p>Every failure leaves as an exception, so that the native launcher finds
  * it pending after {@code main} and ends with exit code 1: an exception from
@@ -23,6 +25,9 @@ public final class ApplicationStarter {
         LaunchArguments arguments = LaunchArguments.parse(launcherArguments);
         Redirection.apply(arguments.getErrorFile(), arguments.getOutputFile());
         ServiceStopReader.startIfService();
+        if (arguments.getServiceName() != null) {
+            System.setProperty(LaunchArguments.SERVICE_NAME_PROPERTY, arguments.getServiceName());
+        }
         Method main = findMain(arguments.getMainClassName());
         try {
             main.invoke(null, (Object) arguments.getApplicationArguments());

@@ -16,10 +16,19 @@ import java.util.Arrays;
  *       act on;</li>
  * </ol>
  * followed by the application's own arguments, passed on unchanged.
+ *
+ * <p>In a service child (system property "morlin.isService" is "true") the
+ * service process starts the launcher with the service name as its first
+ * argument, so element 5 is that name and not an argument of the
+ * application: it is taken off here ({@link #getServiceName()}) and the
+ * application gets the elements after it. Servers with a strict command
+ * line would otherwise refuse to start as a service.
  */
 public final class LaunchArguments {
     /** Number of leading elements that belong to the launcher. */
     public static final int LAUNCHER_ELEMENTS = 5;
+    /** The system property that tells a service's application its service name. */
+    public static final String SERVICE_NAME_PROPERTY = "vantrel.serviceName";
 
     private static volatile LaunchArguments current;
 
@@ -28,20 +37,30 @@ public final class LaunchArguments {
     private final String errorFile;
     private final String outputFile;
     private final boolean runtimeFlag;
+    private final String serviceName;
     private final String[] applicationArguments;
 
-    private LaunchArguments(String[] args) {
+    private LaunchArguments(String[] args, boolean serviceChild) {
         guiType = "true".equals(args[0]);
         mainClassName = args[1] == null ? "" : args[1].trim().replace('/', '.');
         errorFile = args[2] == null ? "" : args[2];
         outputFile = args[3] == null ? "" : args[3];
         runtimeFlag = "true".equals(args[4]);
-        applicationArguments = Arrays.copyOfRange(args, LAUNCHER_ELEMENTS, args.length);
+        int first = LAUNCHER_ELEMENTS;
+        if (serviceChild && args.length > first) {
+            serviceName = args[first] == null ? "" : args[first];
+            first++;
+        } else {
+            serviceName = null;
+        }
+        applicationArguments = Arrays.copyOfRange(args, first, args.length);
     }
 
     /**
-     * Parses the launcher's array. Fewer than five elements, or no main class,
-     * is a launcher fault and is reported as an IllegalArgumentException.
+     * Parses the launcher's array; in a service child (system property
+     * "morlin.isService" is "true") element 5 is the service name. Fewer
+     * than five elements, or no main class, is a launcher fault and is
+     * reported as an IllegalArgumentException.
      */
     public static LaunchArguments parse(String[] args) {
         if (args == null || args.length < LAUNCHER_ELEMENTS) {
@@ -49,7 +68,8 @@ public final class LaunchArguments {
             throw new IllegalArgumentException("vtlruntime: expected at least " + LAUNCHER_ELEMENTS
                     + " launcher arguments, got " + count);
         }
-        LaunchArguments parsed = new LaunchArguments(args);
+        boolean serviceChild = "true".equals(System.getProperty(ServiceStopReader.SERVICE_PROPERTY));
+        LaunchArguments parsed = new LaunchArguments(args, serviceChild);
         if (parsed.mainClassName.isEmpty()) {
             throw new IllegalArgumentException("vtlruntime: no main class given");
         }
@@ -83,6 +103,16 @@ public final class LaunchArguments {
         return runtimeFlag;
     }
 
+    /**
+     * The service name in a service child, or null in any other run. The
+     * service process always passes it; only a service child started by
+     * hand without arguments has none.
+     */
+    public String getServiceName() {
+        return serviceName;
+    }
+
+    /** What the application's main receives: without the service name. */
     public String[] getApplicationArguments() {
         return applicationArguments.clone();
     }
