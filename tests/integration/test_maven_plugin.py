@@ -155,6 +155,7 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
         # The configuration really is the rich one of the POM.
         for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
             assert any(line in l for l in report), line
+        assert any(l.startswith("  10300 ") and l.endswith('"45"') for l in report), "stop timeout"
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch
         helper = DIST / "runtime" / arch / "vtlinst.dll"
         assert (folder / ".vantrel" / "vtlinst.dll").read_bytes() == helper.read_bytes(), arch
