@@ -71,11 +71,20 @@ final class Catalogue {
     /** Every message, in the order of the block's default message list. */
     static final Message[] MESSAGES = {
         new Message(1000, "error_caption", "Error"),
-        new Message(1001, "no_jvm_found_generic", "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to point to an installed JDK or JRE or download a JRE from www.java.com."),
-        new Message(1002, "path_jvm_damaged", "The JVM found in your path is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an installed JDK or JRE."),
-        new Message(1003, "env_var_jvm_broken_generic", "The {0} environment variable does not\npoint to a working JDK or JRE."),
-        new Message(1004, "directory_jvm_broken_generic", "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an installed JDK or JRE."),
-        new Message(1005, "jvm_start_failed", "The JVM could not be started. The maximum heap size (-Xmx) might be too large or an antivirus or firewall tool could block the execution."),
+        new Message(1001, "no_jvm_found_generic",
+                "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to "
+                + "point to an installed JDK or JRE or download a JRE from www.java.com."),
+        new Message(1002, "path_jvm_damaged",
+                "The JVM found in your path is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to "
+                + "point to an installed JDK or JRE."),
+        new Message(1003, "env_var_jvm_broken_generic",
+                "The {0} environment variable does not\npoint to a working JDK or JRE."),
+        new Message(1004, "directory_jvm_broken_generic",
+                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
+                + "to an installed JDK or JRE."),
+        new Message(1005, "jvm_start_failed",
+                "The JVM could not be started. The maximum heap size (-Xmx) might be too large or an "
+                + "antivirus or firewall tool could block the execution."),
         new Message(1006, "class_path_entry_missing", "File or directory {0} not found or empty\n"),
         new Message(1007, "wrong_parameter_usage", "Wrong Parameter Usage"),
         new Message(1008, "env_var_undefined", "The environment variable {0} has to be defined"),
@@ -86,21 +95,38 @@ final class Catalogue {
         new Message(1013, "ok_button", "Ok"),
         new Message(1014, "startup_error", "An error occurred while starting up {0}:"),
         new Message(1015, "no_temp_directory", "You must be at least Poweruser to run this program."),
-        new Message(1016, "no_jvm_found", "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to point to an installed {0}-bit JDK or JRE or download a JRE from www.java.com."),
-        new Message(1017, "env_var_jvm_broken", "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE."),
-        new Message(1018, "env_var_jvm_broken_64", "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE."),
-        new Message(1019, "directory_jvm_broken", "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an installed 32-bit JDK or JRE."),
-        new Message(1020, "directory_jvm_broken_64", "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point to an installed 64-bit JDK or JRE."),
+        new Message(1016, "no_jvm_found",
+                "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to "
+                + "point to an installed {0}-bit JDK or JRE or download a JRE from www.java.com."),
+        new Message(1017, "env_var_jvm_broken",
+                "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE."),
+        new Message(1018, "env_var_jvm_broken_64",
+                "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE."),
+        new Message(1019, "directory_jvm_broken",
+                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
+                + "to an installed 32-bit JDK or JRE."),
+        new Message(1020, "directory_jvm_broken_64",
+                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
+                + "to an installed 64-bit JDK or JRE."),
         new Message(20017, "service_description", ""),
     };
 
     private static final Object[] GERMAN = {
         1000, "Fehler",
-        1001, "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt, oder laden Sie ein JRE von www.java.com herunter.",
-        1002, "Die im Suchpfad gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
+        1001,
+                "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie "
+                + "MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt, oder laden Sie ein "
+                + "JRE von www.java.com herunter.",
+        1002,
+                "Die im Suchpfad gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
+                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
         1003, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes JDK oder JRE.",
-        1004, "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
-        1005, "Die JVM konnte nicht gestartet werden. Möglicherweise ist die maximale Heap-Größe (-Xmx) zu groß, oder ein Antiviren- oder Firewall-Programm verhindert die Ausführung.",
+        1004,
+                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
+                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
+        1005,
+                "Die JVM konnte nicht gestartet werden. Möglicherweise ist die maximale Heap-Größe (-Xmx) "
+                + "zu groß, oder ein Antiviren- oder Firewall-Programm verhindert die Ausführung.",
         1006, "Datei oder Verzeichnis {0} nicht gefunden oder leer\n",
         1007, "Falsche Verwendung der Parameter",
         1008, "Die Umgebungsvariable {0} muss definiert sein",
@@ -111,20 +137,38 @@ final class Catalogue {
         1013, "OK",
         1014, "Beim Starten von {0} ist ein Fehler aufgetreten:",
         1015, "Sie benötigen mindestens Hauptbenutzerrechte, um dieses Programm auszuführen.",
-        1016, "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes {0}-Bit-JDK oder -JRE zeigt, oder laden Sie ein JRE von www.java.com herunter.",
+        1016,
+                "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie "
+                + "MORLIN_JAVA_HOME so, dass es auf ein installiertes {0}-Bit-JDK oder -JRE zeigt, oder "
+                + "laden Sie ein JRE von www.java.com herunter.",
         1017, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes 32-Bit-JDK oder -JRE.",
         1018, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes 64-Bit-JDK oder -JRE.",
-        1019, "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 32-Bit-JDK oder -JRE zeigt.",
-        1020, "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 64-Bit-JDK oder -JRE zeigt.",
+        1019,
+                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
+                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 32-Bit-JDK oder -JRE "
+                + "zeigt.",
+        1020,
+                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
+                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 64-Bit-JDK oder -JRE "
+                + "zeigt.",
     };
 
     private static final Object[] FRENCH = {
         1000, "Erreur",
-        1001, "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé, ou téléchargez un JRE sur www.java.com.",
-        1002, "La JVM trouvée dans le chemin de recherche est endommagée.\nVeuillez la réinstaller ou définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
+        1001,
+                "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir "
+                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé, ou téléchargez un JRE "
+                + "sur www.java.com.",
+        1002,
+                "La JVM trouvée dans le chemin de recherche est endommagée.\nVeuillez la réinstaller ou "
+                + "définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
         1003, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE fonctionnel.",
-        1004, "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
-        1005, "La JVM n'a pas pu être démarrée. La taille maximale du tas (-Xmx) est peut-être trop grande, ou un antivirus ou un pare-feu bloque son exécution.",
+        1004,
+                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
+                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
+        1005,
+                "La JVM n'a pas pu être démarrée. La taille maximale du tas (-Xmx) est peut-être trop "
+                + "grande, ou un antivirus ou un pare-feu bloque son exécution.",
         1006, "Fichier ou répertoire {0} introuvable ou vide\n",
         1007, "Utilisation incorrecte des paramètres",
         1008, "La variable d'environnement {0} doit être définie",
@@ -135,11 +179,18 @@ final class Catalogue {
         1013, "OK",
         1014, "Une erreur s'est produite lors du démarrage de {0} :",
         1015, "Vous devez être au moins membre du groupe Utilisateurs avec pouvoir pour exécuter ce programme.",
-        1016, "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE {0} bits installé, ou téléchargez un JRE sur www.java.com.",
+        1016,
+                "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir "
+                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE {0} bits installé, ou téléchargez "
+                + "un JRE sur www.java.com.",
         1017, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE 32 bits fonctionnel.",
         1018, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE 64 bits fonctionnel.",
-        1019, "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 32 bits installé.",
-        1020, "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 64 bits installé.",
+        1019,
+                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
+                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 32 bits installé.",
+        1020,
+                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
+                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 64 bits installé.",
     };
 
     static Message message(int id) {

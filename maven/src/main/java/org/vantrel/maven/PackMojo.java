@@ -28,7 +28,8 @@ import org.apache.maven.project.MavenProjectHelper;
  * and its runtime dependencies, {@code .vantrel/} with the launcher runtime,
  * optionally {@code jre/}, and optionally a zip of the folder. Every
  * parameter is checked before anything is written; on a problem the build
- * fails and the folder stays as it was.
+ * fails and the folder stays as it was. Every parameter and the project-file
+ * setting it matches: pack/MAVEN_PLUGIN.md.
  */
 @Mojo(name = "pack", defaultPhase = LifecyclePhase.PACKAGE, requiresDependencyResolution = ResolutionScope.RUNTIME,
         threadSafe = true)
@@ -59,13 +60,20 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     String executableType;
 
+    /** Minimum Java version, such as 11 or 1.8. */
     @Parameter
     String minVersion;
 
+    /** Maximum Java version; a runtime whose version begins with it is accepted. */
     @Parameter
     String maxVersion;
 
-    /** Where the launcher looks for a Java runtime, in order. */
+    /**
+     * Where the launcher looks for a Java runtime, in order: location
+     * elements with a type (bundled, directory, relative, env, path,
+     * registry) and a path or var. Default: bundled jre, env JAVA_HOME,
+     * registry.
+     */
     @Parameter
     List<SearchLocation> search;
 
@@ -77,6 +85,7 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     List<String> arguments;
 
+    /** Working directory set at start-up, relative to the executable. */
     @Parameter
     String workingDirectory;
 
@@ -84,9 +93,11 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     String serviceName;
 
+    /** Description shown in the Services console. */
     @Parameter
     String serviceDescription;
 
+    /** Services that must run before this one, one per element. */
     @Parameter
     List<String> serviceDependencies;
 
@@ -94,21 +105,26 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     Integer stopTimeout;
 
+    /** File that System.out goes to in a service and under /run-redirect; a trailing + appends. */
     @Parameter
     String redirectStdout;
 
+    /** File that System.err goes to, like redirectStdout. */
     @Parameter
     String redirectStderr;
 
-    /** Class path entries after the project's jar and its dependencies. */
+    /**
+     * Class path entries after the project's jar and its dependencies: type
+     * (archive, directory, env, scan), path, var or dir, and mandatory.
+     */
     @Parameter
     List<ClassPathEntry> classPath;
 
-    /** Files packed into the executable. */
+    /** Files packed into the executable and extracted at each start: source and name. */
     @Parameter
     List<EmbeddedFile> files;
 
-    /** Message texts, in English or per locale. */
+    /** Message texts: id (name or number), locale (none: English) and text. */
     @Parameter
     List<MessageText> messages;
 
