@@ -140,8 +140,14 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
     """The POM packs twice, on the x86_64 and on the i686 stub; vtlpack packs
     its twin project file for both."""
     twin = copy_project("twin", tmp_path)
+    # A jar left over from an earlier build must not stay in lib/.
+    stale = twin / "target" / "vantrel" / "Twin" / "lib" / "commons-lang3-3.11.jar"
+    stale.parent.mkdir(parents=True)
+    stale.write_bytes(b"earlier build")
     rc, out = mvn(twin / "pom.xml", repository, "package")
     assert rc == 0, out[-4000:]
+    assert sorted(p.name for p in stale.parent.iterdir()) == ["commons-lang3-3.12.0.jar", "twin-1.0.jar"]
+    assert sorted(p.name for p in (twin / "target" / "vantrel").iterdir()) == ["Twin", "Twin32"]
     for name, arch in (("Twin", "x86_64"), ("Twin32", "i686")):
         folder = twin / "target" / "vantrel" / name
         from_maven = folder / f"{name}.exe"

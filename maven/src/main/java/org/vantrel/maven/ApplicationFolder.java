@@ -65,11 +65,29 @@ final class ApplicationFolder {
             if (runtimeHome != null) {
                 copyTree(runtimeHome.toPath(), staging.resolve("jre"));
             }
+            // The earlier folder steps aside first and comes back if the new
+            // one cannot take its place.
             Path target = target().toPath();
+            Path earlier = null;
             if (Files.exists(target)) {
-                deleteTree(target);
+                earlier = sibling("." + name + ".earlier-");
+                Files.move(target, earlier, StandardCopyOption.ATOMIC_MOVE);
             }
-            Files.move(staging, target, StandardCopyOption.ATOMIC_MOVE);
+            try {
+                Files.move(staging, target, StandardCopyOption.ATOMIC_MOVE);
+            } catch (IOException e) {
+                if (earlier != null) {
+                    Files.move(earlier, target, StandardCopyOption.ATOMIC_MOVE);
+                }
+                throw e;
+            }
+            if (earlier != null) {
+                try {
+                    deleteTree(earlier);
+                } catch (IOException e) {
+                    // The new folder is in place; a hidden leftover of the old one is harmless.
+                }
+            }
         } catch (IOException | RuntimeException e) {
             deleteTree(staging);
             throw e;
