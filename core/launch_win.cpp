@@ -34,8 +34,13 @@ void initLauncher() {
         expandVariablesW(workingDirectory, kPathCapacity, true);
         wchar_t absolute[kPathCapacity];
         absolutePathW(absolute, kPathCapacity, workingDirectory, true, true);
-        SetCurrentDirectoryW(absolute);
-        logLine(L"change working directory to %s", absolute);
+        // A folder that cannot be entered does not stop the launch, but
+        // the log must not claim the change happened.
+        if (SetCurrentDirectoryW(absolute))
+            logLine(L"change working directory to %s", absolute);
+        else
+            logError(L"could not change working directory to %s (error %d)", absolute,
+                     static_cast<int>(GetLastError()));
     } else {
         logLine(L"working directory unchanged");
     }

@@ -224,9 +224,16 @@ void emptyDirectory(const char* directory, bool recurse) {
         if (!formatText(entry, kPathCapacity, "%s%s%s", directory, separator, data.cFileName)) continue;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             logLine(L"attempting to remove %S (%d)", entry, recurse ? 1 : 0);
-            if (recurse) emptyDirectory(entry, false);
+            // A junction or directory link may lead anywhere, to files this
+            // process never made: only the link itself goes, and removing
+            // a link never touches what it points to.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                logLine(L"not descending into link %S", entry);
+            else if (recurse)
+                emptyDirectory(entry, false);
             RemoveDirectoryA(entry);
         } else {
+            // A file link is deleted as a link, never its target.
             logLine(L"attempting to delete %S", entry);
             DeleteFileA(entry);
         }

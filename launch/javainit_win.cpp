@@ -128,7 +128,7 @@ void loadHelperLibrary(JNIEnv* env) {
     }
 }
 
-bool runFirstRunCheck(JNIEnv* env) {
+FirstRunOutcome runFirstRunCheck(JNIEnv* env) {
     char directory[kRuntimeDirectoryCapacity];
     getConfigString(key::ApplicationDirectory, directory, kRuntimeDirectoryCapacity);
     char marker[kPathCapacity];
@@ -137,13 +137,13 @@ bool runFirstRunCheck(JNIEnv* env) {
                        kFirstRunMarker) && whole;
     collapseBackslashes(marker);
     if (!whole) logError(L"first-run marker path too long: %S", marker);
-    if (!whole || !pathExists(marker)) return true;
+    if (!whole || !pathExists(marker)) return FirstRunOutcome::goOn;
 
     jclass cls = env->FindClass(kFirstRunClass);
     if (!cls) fatalMessageNarrow(msg::InternalError, "14");
     jmethodID method = env->GetStaticMethodID(cls, kFirstRunMethod, kFirstRunSignature);
     if (!method) fatalMessageNarrow(msg::InternalError, "15");
     jboolean goOn = env->CallStaticBooleanMethod(cls, method);
-    if (!checkJavaException(env, true)) return false;
-    return goOn != JNI_FALSE;
+    if (!checkJavaException(env, true)) return FirstRunOutcome::failed;
+    return goOn != JNI_FALSE ? FirstRunOutcome::goOn : FirstRunOutcome::stop;
 }

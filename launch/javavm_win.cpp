@@ -122,9 +122,14 @@ bool createJavaVm(const ArgumentVector& arguments, const OptionList& launcherPro
 }
 
 bool invokeLauncherMain(JNIEnv* env, const ArgumentVector& arguments) {
-    if (launcherFamily == 'v' && !runFirstRunCheck(env)) {
-        logLine(L"checkFirstRun stopped further execution");
-        return true;
+    if (launcherFamily == 'v') {
+        FirstRunOutcome firstRun = runFirstRunCheck(env);
+        if (firstRun != FirstRunOutcome::goOn) {
+            logLine(L"checkFirstRun stopped further execution");
+            // An answer of false is the step's own decision; an exception
+            // is a failure, and the application never ran.
+            return firstRun == FirstRunOutcome::stop;
+        }
     }
     char name[kPathCapacity];
     copyText(name, kPathCapacity, launcherFamily == 'v' ? kVantrelLauncherClass : kMorlinLauncherClass);
@@ -162,14 +167,16 @@ bool launchApplication(const ArgumentVector& arguments, bool destroyAfterMain) {
     logLine(L"JVM created");
     passSplashConfiguration(mainEnv);
     loadHelperLibrary(mainEnv);
-    if (!invokeLauncherMain(mainEnv, arguments)) {
-        logError(L"could not call main");
-        return false;
-    }
+    bool completed = invokeLauncherMain(mainEnv, arguments);
+    if (!completed) logError(L"could not call main");
+    // After a failure too the VM ends as the JDK's own launcher ends it:
+    // shutdown hooks run and the other non-daemon threads finish before
+    // the process exits with the failure's code.
     if (destroyAfterMain) {
         logLine(L"dest JVM");
         javaVm->DestroyJavaVM();
     }
+    if (!completed) return false;
     logLine(L"launch done");
     return true;
 }

@@ -92,3 +92,23 @@ def test_missing_wrong_or_cut_block_is_fatal_in_a_message_box(wine, make_launche
     box, rc = read_message_box(wine, exe, "/help")
     assert rc == 1
     assert box == "Error|" + text
+
+
+def test_no_message_box_on_a_window_station_nobody_sees(wine, make_launcher, tempbase):
+    # A service runs on such a station (Wine's SCM gives its services a
+    # visible one, so envrun makes one): a box there would wait for ever.
+    # The text goes to standard error and the log instead, also for an
+    # error found while the block is read, before any setting is known.
+    hidden = [f"TMP={wine.winpath(tempbase)}", f"TEMP={wine.winpath(tempbase)}", "VANTREL_LOG=yes"]
+    hidden += ["--hidden-station", "--"]
+    exe = make_launcher({**NO_JVM, 107: "1"}, {1016: "No {0}-bit Java."})
+    unset = [a for v in SEARCH_VARS for a in ("-u", v)]
+    r = wine.run(wine.envrun, *unset, *hidden, exe, "/run", timeout=60)
+    assert r.rc == 1, r
+    assert r.err.startswith("No 64-bit Java.\n\nLog: "), r
+    log = [l for path in log_files(tempbase) for l in path.read_text(encoding="utf-8-sig").splitlines()]
+    assert any(l.startswith("ERROR: no visible desktop for a message box: No 64-bit Java.") for l in log), log
+
+    cut = make_launcher(block=b"", name="cut.exe")
+    r = wine.run(wine.envrun, "--hidden-station", "--", cut, "/help", timeout=60)
+    assert (r.rc, r.out, r.err) == (1, "", "Internal Error: readInt\n"), r

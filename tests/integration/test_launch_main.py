@@ -130,16 +130,23 @@ def test_missing_launcher_class_or_main(wine, make_launcher, tmp_path, tempbase)
 
 
 def test_exception_in_main(wine, make_launcher, tmp_path, tempbase):
+    """The exception is described and cleared, then the VM shuts down as the
+    JDK's own launcher lets it (DestroyJavaVM waits for the other non-daemon
+    threads, here a scripted 400 ms), and only then the launch fails with 1."""
     launch = Launch(wine, make_launcher, tmp_path, tempbase,
-                    script={"main": "throw", "main_exception": "java.lang.IllegalStateException: boom"})
+                    script={"main": "throw", "main_exception": "java.lang.IllegalStateException: boom",
+                            "destroy_wait_ms": 400})
     r = launch.run()
     assert r.rc == 1, r
     assert "java.lang.IllegalStateException: boom" in r.err
     assert "\tat testrt.ScriptedApplication.main(ScriptedApplication.java)" in r.err
     at = r.index("main returned")
-    assert r.lines[at + 1:at + 4] == ["ERROR: an exception occurred", "ERROR: java.lang.IllegalStateException: boom",
-                                      "ERROR: could not call main"]
-    assert not r.has("dest JVM") and not r.trace.calls("DestroyJavaVM")
+    assert r.lines[at + 1:at + 5] == ["ERROR: an exception occurred", "ERROR: java.lang.IllegalStateException: boom",
+                                      "ERROR: could not call main", "dest JVM"]
+    assert not r.has("launch done")
+    names = [c[0] for c in r.jni()]
+    assert names[-3:] == ["ExceptionDescribe", "ExceptionClear", "DestroyJavaVM"], names
+    assert r.jni()[-1] == ("DestroyJavaVM", 400, "=>", 0)
     assert r.trace.calls("ExceptionDescribe") and r.trace.warnings() == []
 
 
@@ -183,12 +190,16 @@ def test_first_run_marker(wine, make_launcher, tmp_path, tempbase):
                             ("DestroyJavaVM", 0, "=>", 0)]
     assert r.has("launch done")
 
+    # An exception is a failure: the application never ran. The VM still
+    # shuts down before the exit code 1.
     launch.home.write_script(first_run="throw", first_run_exception="java.lang.IllegalStateException: first")
     r = launch.run()
-    assert r.rc == 0, r
+    assert r.rc == 1, r
     assert "java.lang.IllegalStateException: first" in r.err
     assert r.has("ERROR: java.lang.IllegalStateException: first")
     assert r.has("checkFirstRun stopped further execution") and not r.has("calling main")
+    assert r.index("checkFirstRun stopped further execution") < r.index("dest JVM")
+    assert r.jni()[-1] == ("DestroyJavaVM", 0, "=>", 0) and not r.has("launch done")
 
     launch.home.write_script(first_run="true")
     r = launch.run()

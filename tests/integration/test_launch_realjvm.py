@@ -20,7 +20,17 @@ RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"
 HELPER = BUILD64 / "runtime" / "vtlinst" / "vtlinst.dll"
 
 PROBE = r"""
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
+
 public class Probe {
+    // The first-run step (with the marker file present) fails.
+    public static boolean firstRun() {
+        throw new IllegalStateException("first-run failure");
+    }
+
     public static void main(String[] args) throws Exception {
         System.out.println("args=" + String.join("|", args));
         System.out.println("probe.value=" + System.getProperty("probe.value"));
@@ -34,6 +44,32 @@ public class Probe {
         }
         if (mode.equals("throw")) {
             throw new IllegalStateException("probe failure");
+        }
+        if (mode.equals("hook")) {
+            // hook, the fixed argument, the file the shutdown hook writes,
+            // the folder that a link in the temporary directory leads to.
+            Path written = Paths.get(args[args.length - 2]);
+            Runtime.getRuntime().addShutdownHook(new Thread(() -> {
+                try {
+                    Files.write(written, "hook ran".getBytes(StandardCharsets.UTF_8));
+                } catch (java.io.IOException e) {
+                    throw new RuntimeException(e);
+                }
+            }));
+            Thread worker = new Thread(() -> {
+                try {
+                    Thread.sleep(1000);
+                } catch (InterruptedException e) {
+                    return;
+                }
+                System.out.println("worker done");
+            });
+            worker.start();
+            // Java sees Unix paths; the temporary directory is on drive Z:.
+            String temp = System.getProperty("morlin.tempDir");
+            Files.createSymbolicLink(Paths.get(temp.substring(2).replace('\\', '/'), "link"),
+                                     Paths.get(args[args.length - 1]));
+            throw new IllegalStateException("probe failure after the hook");
         }
         if (mode.equals("thread")) {
             Thread worker = new Thread(() -> {
@@ -50,6 +86,11 @@ public class Probe {
     }
 }
 """
+
+# The first-run class is named always; it is called only while the marker
+# file exists.
+PROBE_CONFIG = {107: "4", 2001: "v", 10003: ".", 122: "Probe", 121: "D1classes",
+                123: '"-Dprobe.value=a b" -Xmx64m -Dvantrel.firstRunClass=Probe', 124: "fixed"}
 
 
 @pytest.fixture
@@ -68,9 +109,7 @@ def probe_launcher(wine, make_launcher, tmp_path):
     shutil.copyfile(RUNTIME_JAR, runtime / "vtlruntime.jar")
     shutil.copyfile(HELPER, runtime / "vtlinst.dll")
     (app / "probe.vmoptions").write_bytes(b"# from the option file\r\n-Dfrom.file=yes\r\n")
-    return make_launcher({107: "4", 2001: "v", 10003: ".", 122: "Probe", 121: "D1classes",
-                          123: '"-Dprobe.value=a b" -Xmx64m', 124: "fixed"},
-                         messages={1009: "internal {0}"}, name="probe.exe", directory=app)
+    return make_launcher(PROBE_CONFIG, messages={1009: "internal {0}"}, name="probe.exe", directory=app)
 
 
 def run(wine, exe, tempbase, *args, timeout=90, open_input=False):
@@ -339,3 +378,56 @@ def test_real_server_as_a_service_and_in_the_foreground(wine, services, tmp_path
     assert any(line.startswith("TCP server running at tcp://") and f":{app.port} (only local connections)" in line
                for line in out.splitlines())
     app.wait_gone(lambda: "")
+
+
+def test_java_side_failures_end_with_1_after_the_vm_shut_down(wine, make_launcher, probe_launcher, tempbase,
+                                                              tmp_path):
+    """main throws after registering a shutdown hook and starting a
+    non-daemon thread, and after planting a link in the temporary directory
+    to a folder of someone else's files. The VM ends as the JDK's launcher
+    lets it end (the thread finishes, the hook writes its file), the exit code
+    is 1, and the clean-up of the failed launch removes the extracted file
+    but never goes into the link."""
+    app = probe_launcher.parent
+    exe = make_launcher({**PROBE_CONFIG, 2002: "1", 2003: "data.txt"}, messages={1009: "internal {0}"},
+                        files=[b"extracted"], name="probe.exe", directory=app)
+    theirs = tmp_path / "theirs"
+    (theirs / "deeper").mkdir(parents=True)
+    (theirs / "keep.txt").write_text("keep")
+    (theirs / "deeper" / "keep2.txt").write_text("keep")
+    written = tmp_path / "hook.txt"
+    r, log = run(wine, exe, tempbase, "/run", "hook", str(written), str(theirs))
+    assert r.rc == 1, (r, log)
+    assert "java.lang.IllegalStateException: probe failure after the hook" in r.err
+    assert "ERROR: could not call main" in log
+    assert log.index("ERROR: could not call main") < log.index("dest JVM")
+    assert "launch done" not in log
+    assert r.out.splitlines()[-1] == "worker done", r
+    assert written.read_text() == "hook ran"
+    # The link's target keeps its files; what the launcher made is gone.
+    assert (theirs / "keep.txt").read_text() == "keep"
+    assert (theirs / "deeper" / "keep2.txt").read_text() == "keep"
+    temp = [l for l in log if l.startswith("Temp dir3: ")][0][len("Temp dir3: "):]
+    assert f"not descending into link {temp}\\link" in log, log
+    assert not any(l.startswith("emptying " + temp + "\\link") for l in log)
+    folder = tempbase / temp.split("\\")[-1]
+    assert not (folder / "data.txt").exists()
+    # Windows removes the link itself. Wine 8 takes a directory link for the
+    # folder it leads to and will not remove it while that holds files
+    # (ERROR_DIR_NOT_EMPTY), so there the link, and with it the folder, stay.
+    left = list(folder.iterdir()) if folder.exists() else []
+    assert all(p.is_symlink() for p in left), left
+
+    # A first-run step that throws: the application never runs, exit code 1.
+    marker = app / ".vantrel" / "firstrun"
+    marker.write_bytes(b"")
+    try:
+        r, log = run(wine, probe_launcher, tempbase, "/run", "plain")
+    finally:
+        marker.unlink()
+    assert r.rc == 1, (r, log)
+    assert "java.lang.IllegalStateException: first-run failure" in r.err
+    assert "args=" not in r.out
+    assert "checkFirstRun stopped further execution" in log
+    assert log.index("checkFirstRun stopped further execution") < log.index("dest JVM")
+    assert "calling main" not in log and "launch done" not in log

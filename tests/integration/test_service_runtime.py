@@ -9,7 +9,7 @@ import sys
 import time
 
 from svc_helpers import (RUNNING, STOP_PENDING, STOPPED, ServiceLogs, in_order, keepalive,  # noqa: F401
-                         logged_command, services, winpath)
+                         logged_command, service_processes, services, winpath)
 from vtltest import ROOT
 
 sys.path.insert(0, str(ROOT / "testrt"))
@@ -209,7 +209,6 @@ def test_start_parameter_with_both_quotes_is_refused_and_reported(wine, make_lau
 
 def test_stop_ignored_by_the_application_ends_it_after_the_stop_timeout(wine, make_launcher, services, tmp_path):
     # main sleeps and never reads its input: the stop line goes unheard.
-    from test_service_soak import service_processes
     app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return", "main_delay_ms": 600000},
                      config={10300: "3"})
     services.start(app.name)

@@ -2,7 +2,7 @@
 import pytest
 
 import vtlblock
-from vtltest import BUILD64, only_log, read_message_box, temp_env
+from vtltest import BUILD64, log_files, only_log, read_message_box, temp_env
 
 USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
 
@@ -40,6 +40,8 @@ def test_empty_block_is_valid(wine, make_launcher):
 
 def test_duplicate_key_takes_the_later_value(wine, make_launcher, tempbase):
     exe = make_launcher([(146, "first"), (146, "second")])
+    (exe.parent / "first").mkdir()
+    (exe.parent / "second").mkdir()
     wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
     lines = only_log(tempbase).splitlines()
     changed = [l for l in lines if l.startswith("change working directory to ")]
@@ -51,11 +53,24 @@ def test_relative_working_directory_is_taken_against_the_launcher_directory(wine
     exe = make_launcher({146: "sub\\dir"})
     other = tmp_path / "elsewhere"
     other.mkdir()
+    # The folder is missing: an error line says so, and the launch goes on.
     r = wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), cwd=other)
     assert r.out.startswith("Usage: app.exe"), (r.rc, r.out, r.err)
-    log = only_log(tempbase)
+    assert r.rc == 0
+    lines = only_log(tempbase).splitlines()
     expected = wine.winpath(exe.parent) + "\\sub\\dir"
-    assert "change working directory to " + expected in log.splitlines()
+    # ERROR_PATH_NOT_FOUND
+    assert f"ERROR: could not change working directory to {expected} (error 3)" in lines, lines
+    assert not any(l.startswith("change working directory to ") for l in lines)
+
+    (exe.parent / "sub" / "dir").mkdir(parents=True)
+    for old in log_files(tempbase):
+        old.unlink()
+    r = wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase), cwd=other)
+    assert r.out.startswith("Usage: app.exe"), (r.rc, r.out, r.err)
+    lines = only_log(tempbase).splitlines()
+    assert "change working directory to " + expected in lines
+    assert not any("could not change working directory" in l for l in lines)
 
 
 def test_unset_working_directory_is_logged_and_the_family_truncation_too(wine, make_launcher, tempbase):

@@ -3,7 +3,11 @@
 // its registry rather than from the Unix environment, so tests set them
 // here, on the Windows side.
 //
-//   envrun.exe [-u NAME] [NAME=VALUE]... [--count FILE] -- PROGRAM [ARGUMENTS]...
+//   envrun.exe [-u NAME] [NAME=VALUE]... [--count FILE] [--hidden-station] -- PROGRAM [ARGUMENTS]...
+//
+// With --hidden-station, the program runs on a window station of its own
+// that nobody sees, as a service does on Windows (Wine gives its services
+// a visible one).
 //
 // With --count, the program runs in a job object, and the number of
 // processes the job saw (the program and everything it started) is written
@@ -41,17 +45,34 @@ const wchar_t* rawTail(const wchar_t* commandLine) {
     return p ? p + 4 : nullptr;
 }
 
+// A new window station with a desktop "Default"; the text for lpDesktop.
+bool makeHiddenStation(std::wstring& desktopPath) {
+    wchar_t name[64];
+    swprintf(name, 64, L"vtlhidden%lu", GetCurrentProcessId());
+    HWINSTA original = GetProcessWindowStation();
+    HWINSTA station = CreateWindowStationW(name, 0, WINSTA_ALL_ACCESS, nullptr);
+    if (!station || !SetProcessWindowStation(station)) return false;
+    HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(original);
+    if (!desktop) return false;
+    desktopPath = std::wstring(name) + L"\\Default";
+    return true;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     int i = 1;
     bool raw = false;
     const wchar_t* countFile = nullptr;
+    bool hidden = false;
     for (; i < argc; ++i) {
         std::wstring a = argv[i];
         if (a == L"--") break;
         if (a == L"--raw") {
             raw = true;
+        } else if (a == L"--hidden-station") {
+            hidden = true;
         } else if (a == L"--count" && i + 1 < argc) {
             countFile = argv[++i];
         } else if (a == L"-u" && i + 1 < argc) {
@@ -81,6 +102,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     STARTUPINFOW si = {};
     si.cb = sizeof si;
+    std::wstring desktopPath;
+    if (hidden) {
+        if (!makeHiddenStation(desktopPath)) {
+            fwprintf(stderr, L"envrun: cannot create a window station (error %lu)\n", GetLastError());
+            return 126;
+        }
+        si.lpDesktop = &desktopPath[0];
+    }
     PROCESS_INFORMATION pi = {};
     HANDLE job = countFile ? CreateJobObjectW(nullptr, nullptr) : nullptr;
     if (countFile && !job) {

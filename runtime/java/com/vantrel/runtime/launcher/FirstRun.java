@@ -7,8 +7,9 @@ import java.lang.reflect.Modifier;
 /**
  * The first-run step. The native launcher calls {@link #firstRun()} before
  * the application when the marker file ".vantrel\firstrun" exists; true lets
- * the launch go on, false (or an exception) ends it with exit code 0. The
- * launcher never creates or removes the marker, and neither does this class.
+ * the launch go on, false ends it with exit code 0, and an exception ends it
+ * with exit code 1 once the VM has shut down. The launcher never creates or
+ * removes the marker, and neither does this class.
  *
  * <p>This runtime does the least that is useful: when the system property
  * "vantrel.firstRunClass" names a class, that class's
