@@ -137,8 +137,8 @@ def inspect(exe):
 
 
 def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
-    """The POM packs twice, on the x86_64 and on the i686 stub; vtlpack packs
-    its twin project file for both."""
+    """The POM packs twice, on the x86_64 stub and on the i686 stub without
+    the default translations; vtlpack packs its twin project file for both."""
     twin = copy_project("twin", tmp_path)
     # A jar left over from an earlier build must not stay in lib/.
     stale = twin / "target" / "vantrel" / "Twin" / "lib" / "commons-lang3-3.11.jar"
@@ -148,12 +148,12 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
     assert rc == 0, out[-4000:]
     assert sorted(p.name for p in stale.parent.iterdir()) == ["commons-lang3-3.12.0.jar", "twin-1.0.jar"]
     assert sorted(p.name for p in (twin / "target" / "vantrel").iterdir()) == ["Twin", "Twin32"]
-    for name, arch in (("Twin", "x86_64"), ("Twin32", "i686")):
+    for name, arch, options in (("Twin", "x86_64", []), ("Twin32", "i686", ["--no-default-translations"])):
         folder = twin / "target" / "vantrel" / name
         from_maven = folder / f"{name}.exe"
         from_vtlpack = tmp_path / f"{name}-vtlpack.exe"
         r = subprocess.run([str(DIST / "vtlpack"), "build", str(twin / "twin.toml"), "-o", str(from_vtlpack),
-                            "--arch", arch], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            "--arch", arch, *options], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         assert r.returncode == 0, r.stderr.decode()
 
         report = inspect(from_maven)
@@ -162,6 +162,8 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
         for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
             assert any(line in l for l in report), line
         assert any(l.startswith("  10300 ") and l.endswith('"45"') for l in report), "stop timeout"
+        # Without the defaults only the project's own texts remain in "de".
+        assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch
         helper = DIST / "runtime" / arch / "vtlinst.dll"
         assert (folder / ".vantrel" / "vtlinst.dll").read_bytes() == helper.read_bytes(), arch
