@@ -56,4 +56,28 @@ cp build/win64/vtlstub.exe dist/stubs/vantrel-x86_64.exe
 copy_if build/native/runtime/vtlruntime.jar dist/runtime/vtlruntime.jar
 copy_if build/win32/runtime/vtlinst/vtlinst.dll dist/runtime/i686/vtlinst.dll
 copy_if build/win64/runtime/vtlinst/vtlinst.dll dist/runtime/x86_64/vtlinst.dll
+
+# The Maven plugin, built offline against Debian's repository: it carries
+# the stubs, the runtime archive and both helper libraries just copied to
+# dist/. dist/maven gets its jar and POM, and a repository folder holding
+# them that a POM can name as a plugin repository.
+echo "build: maven plugin"
+MAVEN_VERSION=$(sed -n 's:^  <version>\(.*\)</version>.*:\1:p' maven/pom.xml | head -n 1)
+if ! mvn -B -o -s maven/offline-settings.xml -Daether.offline.protocols=file \
+    -Dmaven.repo.local="$ROOT/build/maven/repository" -Dvantrel.dist="$ROOT/dist" \
+    -Dvantrel.buildDirectory="$ROOT/build/maven/target" -f maven/pom.xml package > build/maven.log 2>&1; then
+  grep -E 'ERROR|FAIL' build/maven.log | tail -n 40
+  echo "build: maven plugin FAILED (full output in build/maven.log)"
+  exit 1
+fi
+PLUGIN=vantrel-maven-plugin-$MAVEN_VERSION
+PLUGIN_REPO=dist/maven/repository/org/vantrel/vantrel-maven-plugin/$MAVEN_VERSION
+mkdir -p "$PLUGIN_REPO"
+cp "build/maven/target/$PLUGIN.jar" dist/maven/
+cp maven/pom.xml "dist/maven/$PLUGIN.pom"
+cp "dist/maven/$PLUGIN.jar" "dist/maven/$PLUGIN.pom" "$PLUGIN_REPO/"
+for f in "$PLUGIN_REPO/$PLUGIN.jar" "$PLUGIN_REPO/$PLUGIN.pom"; do
+  sha1sum "$f" | cut -d' ' -f1 > "$f.sha1"
+  md5sum "$f" | cut -d' ' -f1 > "$f.md5"
+done
 echo "build: done; products in dist/"
