@@ -4,6 +4,7 @@
 
 #include "config/keys.h"
 #include "jvm/ranking.h"
+#include "jvm/registrations.h"
 #include "jvm/runtimepaths.h"
 #include "jvm/sequence.h"
 
@@ -92,6 +93,45 @@ TEST(Ranking, TiesGoToTheSecondCandidate) {
     EXPECT_EQ(chooseCandidate(true, "1.8", false, ""), Candidate::First);
     EXPECT_EQ(chooseCandidate(false, "", true, "1.8"), Candidate::Second);
     EXPECT_EQ(chooseCandidate(false, "", false, ""), Candidate::None);
+}
+
+TEST(Ranking, NewestRegisteredCandidateWinsAndTheFirstOfEqualOnes) {
+    using Versions = std::vector<std::string>;
+    EXPECT_EQ(newestCandidate(Versions{}), 0u);
+    EXPECT_EQ(newestCandidate(Versions{"17.0.2"}), 0u);
+    // By value, not by bytes: 21 beats 17 and 9; 11.0.22 beats 11.0.3.
+    EXPECT_EQ(newestCandidate(Versions{"17.0.2", "9.0.4", "21.0.1", "11"}), 2u);
+    EXPECT_EQ(newestCandidate(Versions{"11.0.3", "11.0.22"}), 1u);
+    // Equal versions: the earlier one (the machine's before the user's).
+    EXPECT_EQ(newestCandidate(Versions{"21.0.2", "21.0.2"}), 0u);
+    EXPECT_EQ(newestCandidate(Versions{"17", "21.0.2", "21.0.1", "21.0.2"}), 1u);
+}
+
+TEST(Registrations, HomesLoseTheirTrailingBackslash) {
+    char home[32];
+    EXPECT_TRUE(registeredHome("C:\\Program Files\\jdk\\", home, sizeof home));
+    EXPECT_STREQ(home, "C:\\Program Files\\jdk");
+    EXPECT_TRUE(registeredHome("C:\\jdk", home, sizeof home));
+    EXPECT_STREQ(home, "C:\\jdk");
+    EXPECT_FALSE(registeredHome("\\\\", home, sizeof home));
+    EXPECT_FALSE(registeredHome("", home, sizeof home));
+    EXPECT_FALSE(registeredHome(nullptr, home, sizeof home));
+    // Cut, it would name another folder.
+    EXPECT_FALSE(registeredHome(std::string(40, 'h').c_str(), home, sizeof home));
+    EXPECT_STREQ(home, "");
+}
+
+TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
+    for (size_t i = 0; i < registrationLayoutCount; ++i) {
+        const RegistrationLayout& layout = registrationLayouts[i];
+        std::string pattern = layout.keyPattern;
+        ASSERT_EQ(pattern.rfind("SOFTWARE\\", 0), 0u) << pattern;
+        // A MSI key's "JavaHome" is a number: its home is "Path".
+        if (pattern.size() > 4 && pattern.compare(pattern.size() - 4, 4, "\\MSI") == 0) {
+            EXPECT_STREQ(layout.homeValue, "Path") << pattern;
+            EXPECT_NE(pattern.find("\\*\\*\\MSI"), std::string::npos) << pattern;
+        }
+    }
 }
 
 TEST(Ranking, SplitListSkipsEmptyPieces) {
