@@ -66,9 +66,7 @@ void readPath(SavedPath& saved) {
 // PATH with the bin directory appended, or false (logged) when that value
 // would pass the environment's limit.
 bool extendedPath(const SavedPath& saved, const char* binDirectory, char* extended, size_t cap) {
-    if (formatText(extended, cap, "%s;%s", saved.value, binDirectory) &&
-        strlen(extended) <= kEnvironmentValueLimit)
-        return true;
+    if (pathWithBinDirectory(saved.value, binDirectory, kEnvironmentValueLimit, extended, cap)) return true;
     logError(L"PATH is too long (%d characters); the runtime's bin directory is not added",
              static_cast<int>(strlen(saved.value)));
     return false;

@@ -174,6 +174,19 @@ TEST(RuntimePaths, TooShortOrTooLongGivesNothing) {
     EXPECT_STREQ(bin, "");
 }
 
+TEST(RuntimePaths, BinDirectoryJoinsPathUpToTheEnvironmentLimit) {
+    char out[64];
+    EXPECT_TRUE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 21, out, sizeof out));
+    EXPECT_STREQ(out, "c:\\windows;c:\\jre\\bin");
+    EXPECT_TRUE(pathWithBinDirectory("", "c:\\b", 5, out, sizeof out));
+    EXPECT_STREQ(out, ";c:\\b");
+    // One character past the limit, or past the buffer: nothing, not a cut value.
+    EXPECT_FALSE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 20, out, sizeof out));
+    EXPECT_STREQ(out, "");
+    EXPECT_FALSE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 100, out, 20));
+    EXPECT_STREQ(out, "");
+}
+
 TEST(RuntimePaths, WindowedExecutableName) {
     char path[32] = "c:\\jre\\bin\\java.exe";
     EXPECT_TRUE(windowedJavaExe(path, sizeof path));
