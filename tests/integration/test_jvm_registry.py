@@ -243,18 +243,18 @@ def test_current_distributions_are_judged_and_the_newest_accepted_wins(wine, mak
     Zulu's InstallationPath, a per-user Temurin JRE, a Microsoft build whose
     home is gone, and a MSI key with only the number. Bounds decide which
     of them is newest and acceptable."""
-    temurin = make_home(tmp_path / "temurin", openjdk_line("21.0.2"))
-    oracle = make_home(tmp_path / "oracle", 'java version "17.0.10" 2024-01-16 LTS')
+    temurin = make_home(tmp_path / "temurin", openjdk_line("17.0.10"))
+    oracle = make_home(tmp_path / "oracle", 'java version "21.0.2" 2024-01-16 LTS')
     zulu = make_home(tmp_path / "zulu", openjdk_line("11.0.22"))
     user = make_home(tmp_path / "user", 'openjdk version "1.8.0_402"')
     cached(current_registry, temurin, oracle, zulu, user)
     gone = wine.winpath(tmp_path / "gone")
     current_registry.seed({
-        f"HKLM\\{TEMURIN}\\JDK\\21.0.2.13\\hotspot\\MSI": {"Path": temurin.winpath() + "\\", "JavaHome": 1,
+        f"HKLM\\{TEMURIN}\\JDK\\17.0.10.7\\hotspot\\MSI": {"Path": temurin.winpath() + "\\", "JavaHome": 1,
                                                             "Main": 1, "EnvironmentPath": 0},
         f"HKLM\\{TEMURIN}\\JRE\\17.0.10.7\\hotspot\\MSI": {"JavaHome": 1},
-        "HKLM\\SOFTWARE\\JavaSoft\\JDK": {"CurrentVersion": "17"},
-        "HKLM\\SOFTWARE\\JavaSoft\\JDK\\17.0.10": {"JavaHome": oracle.winpath()},
+        "HKLM\\SOFTWARE\\JavaSoft\\JDK": {"CurrentVersion": "21"},
+        "HKLM\\SOFTWARE\\JavaSoft\\JDK\\21.0.2": {"JavaHome": oracle.winpath()},
         "HKLM\\SOFTWARE\\Microsoft\\JDK\\22.0.0.36\\hotspot\\MSI": {"Path": gone + "\\"},
         "HKLM\\SOFTWARE\\Azul Systems\\Zulu\\zulu-11": {"InstallationPath": zulu.winpath() + "\\",
                                                         "CurrentVersion": "11.0.22"},
@@ -272,16 +272,17 @@ def test_current_distributions_are_judged_and_the_newest_accepted_wins(wine, mak
     r.index(f"registered JVM in {gone} refused", r.index("file doesn't exist", missing))
     r.index("Testing registration HKEY_CURRENT_USER\\SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.402.6\\hotspot\\MSI",
             missing)
-    assert f"found registered {exe_path(temurin)} 21.0.2" in r.lines
+    assert f"found registered {exe_path(oracle)} 21.0.2" in r.lines
     assert not r.starting("found sun ")
-    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(temurin)))
+    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(oracle)))
 
-    # A maximum below the newest: the newest that passes the bounds wins.
+    # A maximum below the newest: the newest that passes the bounds wins,
+    # here the Temurin home found through its "Path".
     (tempbase / "vtl_nlog_1.log").unlink()
     r = run_launcher(wine, launcher(make_launcher, k127="17"), tempbase)
-    assert f"registered JVM in {temurin.winpath()} refused" in r.lines
-    assert f"found registered {exe_path(oracle)} 17.0.10" in r.lines
-    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(oracle)))
+    assert f"registered JVM in {oracle.winpath()} refused" in r.lines
+    assert f"found registered {exe_path(temurin)} 17.0.10" in r.lines
+    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(temurin)))
 
     # Only the per-user install qualifies.
     (tempbase / "vtl_nlog_1.log").unlink()
