@@ -38,8 +38,16 @@ bool javaExeInHome(const char* home, char* javaExe, size_t cap) {
         return false;
     }
     if (getConfigInt(key::RequireJdk) != 0) {
-        char tools[kPathCapacity];
-        return formatText(tools, kPathCapacity, "%s\\lib\\tools.jar", home) && pathExists(tools);
+        char marker[kPathCapacity];
+        if (formatText(marker, kPathCapacity, "%s\\lib\\tools.jar", home) && pathExists(marker)) return true;
+        // JDKs since 9 have no tools.jar and no private runtime: their
+        // compiler marks them, and their own bin holds the java executable.
+        if (!formatText(marker, kPathCapacity, "%s\\bin\\javac.exe", home) || !pathExists(marker)) return false;
+        if (!pathExists(javaExe) && !formatText(javaExe, cap, "%s\\bin\\java.exe", home)) {
+            javaExe[0] = 0;
+            return false;
+        }
+        return true;
     }
     if (!pathExists(javaExe) && !formatText(javaExe, cap, "%s\\bin\\java.exe", home)) {
         javaExe[0] = 0;
@@ -66,6 +74,7 @@ bool readVersionCache(const char* javaExe, const FILETIME& lastWrite, char* vers
             // buffer has none left the value does not fit and counts as absent.
             bool fits = length == 0 || version[length - 1] == 0 || length < cap;
             if (fits && (length == 0 || version[length - 1] != 0)) version[length] = 0;
+            if (fits) mendCachedVersion(version);
             // Texts of this form were written by broken earlier runs.
             ok = fits && strcmp(version, "1.7.") != 0 && strcmp(version, "1.6.") != 0 &&
                  strcmp(version, "1.5.") != 0;
@@ -87,6 +96,17 @@ void writeVersionCache(const char* javaExe, const FILETIME& lastWrite, const cha
     RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
                    static_cast<DWORD>(strlen(version)));
     RegCloseKey(key);
+}
+
+bool cachedVersionOf(const char* javaExe, char* version, size_t cap) {
+    if (cap > 0) version[0] = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE found = FindFirstFileA(javaExe, &data);
+    if (found == INVALID_HANDLE_VALUE) return false;
+    FindClose(found);
+    if (readVersionCache(javaExe, data.ftLastWriteTime, version, cap) && strcmp(version, "1.0.0") != 0) return true;
+    if (cap > 0) version[0] = 0;
+    return false;
 }
 
 bool checkJavaExe(char* javaExe, size_t exeCap, char* version, size_t versionCap, const VersionComponents& minimum,

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/bounded.h"
 #include "core/log.h"
@@ -39,12 +40,18 @@ HANDLE createErrorFile(const char* name) {
     return inheritable;
 }
 
+// Notice lines may come before the version line, each as long as the
+// variable it reports; the output is read up to this many bytes.
+constexpr size_t kVersionOutputLimit = 128 * 1024;
+
 bool readVersionFile(const char* name, char* version, size_t cap) {
     FILE* file = fopen(name, "rt");
     if (!file) return false;
-    char line[100];
-    bool found = fgets(line, sizeof line, file) && parseVersionLine(line, version, cap);
+    std::vector<char> output(kVersionOutputLimit + 1);
+    size_t got = fread(output.data(), 1, kVersionOutputLimit, file);
+    output[got] = 0;
     fclose(file);
+    bool found = parseVersionOutput(output.data(), version, cap);
     if (found) logLine(L"Java version: %S", version);
     return found;
 }

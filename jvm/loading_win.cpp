@@ -21,7 +21,10 @@ namespace {
 
 const char* const vmTypeOrder[] = {"hotspot", "client", "server", "classic", "jrockit"};
 
-constexpr size_t kPathValueCapacity = 2 * kLongCapacity;
+// PATH is worked with up to the environment's own limit; the extended
+// value needs room for ";" and the bin directory beyond that.
+constexpr size_t kPathValueCapacity = kEnvironmentValueLimit + 1;
+constexpr size_t kExtendedPathCapacity = kPathValueCapacity + 1 + kBinDirectoryCapacity;
 
 // Sets PATH for Windows and for the C runtime's own table (getenv), with
 // a trace line either way. A null value removes the variable.
@@ -31,7 +34,7 @@ void setPath(const char* value) {
         logLine(L"Setting PATH %S", shown);
     else
         logLine(L"Setting PATH %S failed with error %d", shown, static_cast<int>(GetLastError()));
-    static char assignment[kPathValueCapacity + 6];
+    static char assignment[kExtendedPathCapacity + 6];
     formatText(assignment, sizeof assignment, "PATH=%s", shown);
     _putenv(assignment);
 }
@@ -48,9 +51,9 @@ struct SavedPath {
 void readPath(SavedPath& saved) {
     saved.value[0] = 0;
     SetLastError(ERROR_SUCCESS);
-    DWORD n = GetEnvironmentVariableA("PATH", saved.value, static_cast<DWORD>(kLongCapacity));
+    DWORD n = GetEnvironmentVariableA("PATH", saved.value, static_cast<DWORD>(kPathValueCapacity));
     saved.present = n > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    saved.usable = n < kLongCapacity;
+    saved.usable = n < kPathValueCapacity;
     if (!saved.usable) {
         // Cutting PATH would lose entries for the runtime and everything it
         // starts, and could not be undone: leave it as it is.
@@ -58,6 +61,15 @@ void readPath(SavedPath& saved) {
         logError(L"PATH is too long (%d characters); the runtime's bin directory is not added",
                  static_cast<int>(n));
     }
+}
+
+// PATH with the bin directory appended, or false (logged) when that value
+// would pass the environment's limit.
+bool extendedPath(const SavedPath& saved, const char* binDirectory, char* extended, size_t cap) {
+    if (pathWithBinDirectory(saved.value, binDirectory, kEnvironmentValueLimit, extended, cap)) return true;
+    logError(L"PATH is too long (%d characters); the runtime's bin directory is not added",
+             static_cast<int>(strlen(saved.value)));
+    return false;
 }
 
 }  // namespace
@@ -83,11 +95,11 @@ HMODULE loadJvmFromBinDir(const char* javaExe) {
         return nullptr;
     }
     static SavedPath saved;
+    static char extended[kExtendedPathCapacity];
     readPath(saved);
     if (saved.usable) {
-        char extended[kPathValueCapacity];
-        formatText(extended, sizeof extended, "%s;%s", saved.value, binDirectory);
-        setPath(extended);
+        saved.usable = extendedPath(saved, binDirectory, extended, sizeof extended);
+        if (saved.usable) setPath(extended);
     }
 
     char vmType[kVmTypeCapacity];

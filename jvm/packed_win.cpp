@@ -16,6 +16,38 @@
 namespace {
 
 constexpr size_t kPackSuffixLength = 5;  // ".pack"
+// A jar of the class libraries unpacks in seconds; a tool still busy after
+// this long is taken to hang.
+constexpr DWORD kUnpackLimitMs = 60000;
+
+// Waits for the unpacker within the limit; false when it had to be ended.
+bool waitForUnpacker(HANDLE process, DWORD* exitCode) {
+    *exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(process, kUnpackLimitMs) == WAIT_OBJECT_0 && GetExitCodeProcess(process, exitCode) &&
+        *exitCode != STILL_ACTIVE)
+        return true;
+    logError(L"unpack200 did not finish within %d ms, terminating it", static_cast<int>(kUnpackLimitMs));
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    return false;
+}
+
+// The pack file goes only once its jar is known to be whole: a failed or
+// ended unpack leaves the pack for the next start and no partial jar that
+// would make that start skip it.
+void finishUnpack(const char* packPath, const char* jarPath, bool finished, DWORD exitCode) {
+    if (finished && exitCode == 0 && pathExists(jarPath)) {
+        if (!DeleteFileA(packPath)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND)
+                logLine(L"could not delete packed file (error %d)", static_cast<int>(error));
+        }
+        return;
+    }
+    if (pathExists(jarPath) && !DeleteFileA(jarPath))
+        logError(L"could not delete partial jar %S (error %d)", jarPath, static_cast<int>(GetLastError()));
+    logError(L"unpacking %S failed (exit code %d); the pack file is kept", packPath, static_cast<int>(exitCode));
+}
 
 void unpackJar(const char* home, const char* packPath) {
     char jarPath[kPathCapacity];
@@ -27,9 +59,10 @@ void unpackJar(const char* home, const char* packPath) {
         return;
     }
     char application[kPathCapacity];
-    char commandLine[2 * kPathCapacity + 16];
+    char commandLine[3 * kPathCapacity + 16];
+    // The program name comes first so the tool sees "-r" as an option.
     if (!formatText(application, kPathCapacity, "%s\\bin\\unpack200.exe", home) ||
-        !formatText(commandLine, sizeof commandLine, "-r \"%s\" \"%s\"", packPath, jarPath))
+        !formatText(commandLine, sizeof commandLine, "\"%s\" -r \"%s\" \"%s\"", application, packPath, jarPath))
         return;
     logLine(L"%S", application);
     logLine(L"%S", commandLine);
@@ -46,14 +79,12 @@ void unpackJar(const char* home, const char* packPath) {
         fatalMessage(msg::InternalError, L"20");
     }
     logLine(L"waiting for unpack200 to finish");
-    WaitForSingleObject(process.hProcess, INFINITE);
-    logLine(L"unpack done");
+    DWORD exitCode = 0;
+    bool finished = waitForUnpacker(process.hProcess, &exitCode);
+    if (finished) logLine(L"unpack done");
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    if (!DeleteFileA(packPath)) {
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND) logLine(L"could not delete packed file (error %d)", static_cast<int>(error));
-    }
+    finishUnpack(packPath, jarPath, finished, exitCode);
 }
 
 void unpackJarsIn(const char* home, const char* subdirectory, bool& started) {

@@ -57,3 +57,8 @@ bool windowedJavaExe(char* javaExe, size_t cap) {
     appendText(javaExe, cap, "w.exe");
     return true;
 }
+
+bool pathWithBinDirectory(const char* path, const char* binDirectory, size_t limit, char* output, size_t cap) {
+    if (!formatText(output, cap, "%s;%s", path, binDirectory) || strlen(output) > limit) return fail(output, cap);
+    return true;
+}

@@ -26,3 +26,8 @@ bool jvmHomeOf(const char* javaExe, char* output, size_t cap);
 // become "w.exe". False when the path is shorter than four characters or
 // the result does not fit.
 bool windowedJavaExe(char* javaExe, size_t cap);
+
+// PATH with the bin directory appended after a ";". False, with an empty
+// output, when the value would pass limit characters (what an environment
+// variable can hold) or does not fit cap.
+bool pathWithBinDirectory(const char* path, const char* binDirectory, size_t limit, char* output, size_t cap);

@@ -14,6 +14,7 @@
 #include "core/state.h"
 #include "jvm/javacheck.h"
 #include "jvm/ranking.h"
+#include "jvm/registrations.h"
 #include "jvm/scans.h"
 
 namespace {
@@ -215,6 +216,10 @@ bool scanRegisteredJvms(char* javaExe, size_t exeCap, char* version, size_t vers
     bool restricted = getConfigInt(key::OnlyOwnRuntimes) != 0;
     bool sunFound = !restricted && scanJavaSoftRegistry(sun, bounds);
     if (sunFound) logLine(L"found sun %S %S", sun.javaExe, sun.version);
+    // Current distributions register elsewhere; their result takes the
+    // JavaSoft result's place in the choice below.
+    if (!sunFound && !restricted)
+        sunFound = scanCurrentRegistrations(sun.javaExe, kPathCapacity, sun.version, kPathCapacity, minimum, maximum);
     bool locatedFound = scanLocatedJvms(restricted, located, bounds);
     if (locatedFound) logLine(L"found located %S %S", located.javaExe, located.version);
     switch (chooseCandidate(sunFound, sun.version, locatedFound, located.version)) {

@@ -148,7 +148,9 @@ bool firstPass(SearchResult& r, const std::vector<SearchEntry>& entries, const B
     return false;
 }
 
-// Entries are revisited by existence alone, with their raw text.
+// Entries are revisited by existence alone, with their raw text. The
+// version recorded is the loaded runtime's own, as the cache knows it from
+// the first pass, never one an earlier refused candidate left behind.
 bool relativePass(SearchResult& r, const std::vector<SearchEntry>& entries, const Bounds& bounds) {
     for (const SearchEntry& entry : entries) {
         if (!visitedInRelativePass(entry)) continue;
@@ -157,6 +159,8 @@ bool relativePass(SearchResult& r, const std::vector<SearchEntry>& entries, cons
         testLocation(r, text, bounds, true);
         if (!pathExists(r.javaExe)) continue;
         logLine(L"%S exists", r.javaExe);
+        if (cachedVersionOf(r.javaExe, r.version, kVersionCapacity))
+            logLine(L"got version from registry %S", r.version);
         if (accept(r, kSourceDirectory, text)) return true;
     }
     return false;

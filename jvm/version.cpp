@@ -96,10 +96,35 @@ bool parseVersionLine(const char* line, char* version, size_t cap) {
     for (const char* prefix : prefixes) {
         if (!startsWith(line, prefix)) continue;
         const char* rest = line + strlen(prefix);
-        size_t length = strlen(rest);
-        // The closing quote and the line end are dropped.
-        if (length < 2) return false;
-        return copyTextN(version, cap, rest, length - 2);
+        size_t length = strcspn(rest, "\"\r\n");
+        // Without a closing quote the rest of the line is the version.
+        if (length == 0 && rest[0] != '"') return false;
+        return copyTextN(version, cap, rest, length);
     }
     return false;
+}
+
+namespace {
+
+bool isVersionNotice(const char* line) {
+    return startsWith(line, "Picked up ") || startsWith(line, "NOTE: Picked up ");
+}
+
+}  // namespace
+
+bool parseVersionOutput(const char* output, char* version, size_t cap) {
+    if (cap > 0) version[0] = 0;
+    if (!output) return false;
+    const char* line = output;
+    for (int skipped = 0; isVersionNotice(line); ++skipped) {
+        const char* end = strchr(line, '\n');
+        if (!end || skipped == kMaxVersionNoticeLines) return false;
+        line = end + 1;
+    }
+    return parseVersionLine(line, version, cap);
+}
+
+void mendCachedVersion(char* version) {
+    char* quote = strchr(version, '"');
+    if (quote) *quote = 0;
 }

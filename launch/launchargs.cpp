@@ -4,6 +4,7 @@
 
 #include "core/bounded.h"
 #include "core/log.h"
+#include "core/state.h"
 #include "launch/runtime_contract.h"
 
 namespace {
@@ -36,9 +37,13 @@ bool beginsWith(const std::wstring& text, const wchar_t* prefix) {
 
 std::string libraryPathOption(bool hasPath, const std::string& path) {
     std::string option = std::string("-D") + kPropLibraryPath + "=";
-    // The value is read into the rest of the buffer; one that does not fit
-    // there leaves the option without a value.
-    if (hasPath && option.size() + path.size() < kLibraryPathOptionCapacity) option += path;
+    // A cut PATH would name directories that do not exist; a value longer
+    // than the environment allows is not a PATH the process could have had.
+    if (!hasPath) return option;
+    if (path.size() <= kEnvironmentValueLimit)
+        option += path;
+    else
+        logError(L"PATH is too long (%d characters) for the library path", static_cast<int>(path.size()));
     return option;
 }
 

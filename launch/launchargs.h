@@ -11,9 +11,8 @@
 #include "launch/vmoptions.h"
 
 // Each launcher property is formatted into a buffer of this size; the
-// library path option into kLibraryPathOptionCapacity.
+// library path option takes PATH up to the environment's own limit.
 constexpr size_t kPropertyCapacity = 6000;
-constexpr size_t kLibraryPathOptionCapacity = 12000;
 
 struct LauncherPropertyValues {
     std::string semaphoreName;  // empty while the guard has not set one
@@ -32,8 +31,8 @@ struct LauncherPropertyValues {
 // its buffer is left out (logged): a cut path would name another place.
 OptionList buildLauncherProperties(const LauncherPropertyValues& values);
 
-// "-Djava.library.path=" followed by PATH, or by nothing when PATH does
-// not fit the rest of the buffer.
+// "-Djava.library.path=" followed by PATH, or by nothing (with an error
+// line) when PATH is longer than an environment variable can be.
 std::string libraryPathOption(bool hasPath, const std::string& path);
 
 struct LauncherArgumentValues {

@@ -46,7 +46,8 @@ const char* const kBuildHelp =
     "Options:\n"
     "  -o, --output OUT.exe        the executable to write (required); replaced only on success\n"
     "  --stub STUB.exe             the launcher stub to pack into\n"
-    "  --arch i686|x86_64          use stubs/vantrel-ARCH.exe beside vtlpack (default i686)\n"
+    "  --arch i686|x86_64          use stubs/vantrel-ARCH.exe beside vtlpack (default x86_64;\n"
+    "                              i686 only for 32-bit Java runtimes)\n"
     "  --strip-signature           remove the stub's Authenticode signature instead of refusing\n"
     "                              a signed stub (sign the packed executable afterwards)\n"
     "  --no-default-translations   pack no German and French message texts\n"
@@ -134,10 +135,14 @@ bool parseBuildArgs(const std::vector<std::string>& args, BuildRequest* r, std::
     return error->empty();
 }
 
+// Current Java releases are 64-bit only (the 32-bit Windows port ended
+// with Java 21), and a stub loads only runtimes of its own width.
+const char* const kDefaultArch = "x86_64";
+
 std::filesystem::path chooseStub(const BuildRequest& r, const Project& project, const char* argv0) {
     if (!r.stub.empty()) return std::filesystem::u8path(r.stub);
     if (r.arch.empty() && !project.stub.empty()) return project.stub;
-    std::string arch = !r.arch.empty() ? r.arch : !project.arch.empty() ? project.arch : "i686";
+    std::string arch = !r.arch.empty() ? r.arch : !project.arch.empty() ? project.arch : kDefaultArch;
     return executablePath(argv0).parent_path() / "stubs" / ("vantrel-" + arch + ".exe");
 }
 

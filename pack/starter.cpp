@@ -66,8 +66,11 @@ dir = "lib"
 # no_jvm_found = "MyApp benötigt Java 11 oder neuer. Bitte installieren Sie es von https://adoptium.net."
 
 [build]
-# arch = "i686"          # which stub to use: i686 or x86_64
-# stub = "stubs/vantrel-i686.exe"
+# Which stub to use. A stub loads only Java runtimes of its own width, and
+# current Java releases are 64-bit. Choose "i686" only for an application
+# that must run on a 32-bit Java runtime (Java 21 was the last with one).
+arch = "x86_64"
+# stub = "stubs/vantrel-x86_64.exe"
 # default_translations = true
 )toml";
 }

@@ -68,6 +68,37 @@ def base_config(home):
     return {101: "bench", 107: "4", 2001: "m", 122: "com.example.Main", 128: "B" + home.winpath()}
 
 
+JAVASOFT = "HKLM\\SOFTWARE\\JavaSoft\\Java Runtime Environment"
+TEMURIN = "HKLM\\SOFTWARE\\Eclipse Adoptium"
+
+
+def registry_search(work, home, direct):
+    """The registry entry (Y) on a Java 8-era machine (a JavaSoft
+    registration) and on a current one (only a Temurin MSI registration),
+    both with a warm version cache."""
+    cfg = base_config(home)
+    cfg[128] = "Y"
+    exe = pack(work / "registry", cfg)
+    try:
+        run("reg.exe", "add", JAVASOFT + "\\1.8.0_121", "/v", "JavaHome", "/d", home.winpath(), "/f")
+        run(exe, "/run")
+        ms = median_startup(home, [exe, "/run"])
+        print(f"registry search, JavaSoft registration: {ms:.2f} ms to JNI_CreateJavaVM "
+              f"({ms - direct:+.2f} ms over a B entry)")
+        run("reg.exe", "delete", JAVASOFT, "/f")
+        run("reg.exe", "add", TEMURIN + "\\JDK\\17.0.10.7\\hotspot\\MSI", "/v", "Path", "/d",
+            home.winpath() + "\\", "/f")
+        if run(exe, "/run", check=False).returncode != 0:
+            print("registry search, Temurin registration only: no runtime found")
+            return
+        ms = median_startup(home, [exe, "/run"])
+        print(f"registry search, Temurin registration only: {ms:.2f} ms to JNI_CreateJavaVM "
+              f"({ms - direct:+.2f} ms over a B entry)")
+    finally:
+        run("reg.exe", "delete", JAVASOFT, "/f", check=False)
+        run("reg.exe", "delete", TEMURIN, "/f", check=False)
+
+
 def main():
     work = Path(tempfile.mkdtemp(prefix="vtlbench-"))
     try:
@@ -87,6 +118,8 @@ def main():
         cold = median_startup(home, [exe, "/run"], before=clear_cache)
         print(f"launcher, cold version cache: {cold:.2f} ms to JNI_CreateJavaVM "
               f"({cold - baseline:+.2f} ms, including one java -version run)")
+
+        registry_search(work, home, warm)
 
         for count in (0, 1000, 10000):
             lib = work / f"scan{count}" / "lib"

@@ -84,7 +84,8 @@ class Home:
         return sorted(self.root.rglob("jvm.dll"))
 
     # -- java.exe -----------------------------------------------------------
-    def set_java(self, version_line='java version "1.8.0_121"', exit_code=0, delay_ms=0, stdout_text=""):
+    def set_java(self, version_line='java version "1.8.0_121"', exit_code=0, delay_ms=0, stdout_text="",
+                 line_end="\r\n"):
         """Rewrites testrt-java.ini beside every java.exe. The run records of
         all of them go to <home>/java-runs.log."""
         for folder in self.java_bins:
@@ -92,7 +93,7 @@ class Home:
             record = "\\".join([".."] * depth + ["java-runs.log"])
             (folder / "testrt-java.ini").write_text(_setting_lines({
                 "version_line": version_line, "exit_code": exit_code, "delay_ms": delay_ms,
-                "stdout_text": stdout_text, "record": record}))
+                "stdout_text": stdout_text, "record": record, "line_end": line_end}))
 
     def touch_java(self, seconds=2):
         """Moves the last-write time of every java.exe forward, so a cached
@@ -127,6 +128,11 @@ class Home:
         pack.parent.mkdir(parents=True, exist_ok=True)
         pack.write_bytes(PACK_HEADER + jar_bytes)
         return pack
+
+    def set_unpack200(self, exit_code=0, delay_ms=0):
+        """Makes bin/unpack200.exe fail (exit_code: half a jar, pack kept) or hang."""
+        (self.root / "bin" / "testrt-unpack200.ini").write_text(
+            _setting_lines({"exit_code": exit_code, "delay_ms": delay_ms}))
 
     def unpack_runs(self):
         record = self.root / "unpack200-runs.log"

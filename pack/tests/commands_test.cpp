@@ -138,6 +138,16 @@ TEST(Commands, StubFromTheProjectFile) {
     r = vtlpack({"build", u8(project), "-o", u8(dir.path() / "o2.exe"), "--arch", "x86_64"});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("vantrel-x86_64.exe"), std::string::npos) << r.err;
+
+    // Neither given: the 64-bit stub; the 32-bit one only when asked for.
+    std::filesystem::path plain = dir.file("plain.toml", "[application]\nmain_class = \"a.B\"\n");
+    r = vtlpack({"build", u8(plain), "-o", u8(dir.path() / "o3.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vantrel-x86_64.exe"), std::string::npos) << r.err;
+    std::filesystem::path old = dir.file("old.toml", "[build]\narch = \"i686\"\n");
+    r = vtlpack({"build", u8(old), "-o", u8(dir.path() / "o4.exe")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("vantrel-i686.exe"), std::string::npos) << r.err;
 }
 
 TEST(Commands, InitWritesAStarterOnceAndItBuilds) {

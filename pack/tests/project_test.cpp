@@ -427,6 +427,7 @@ TEST(ProjectFile, StarterProjectParsesAndMissingFilesAreReported) {
     auto config = configOf(project);
     EXPECT_EQ(config[122], "com.example.Main");
     EXPECT_EQ(config[121], "A1lib\\app.jar;S0lib");
+    EXPECT_EQ(project.arch, "x86_64");
 
     std::vector<Diagnostic> diagnostics;
     EXPECT_FALSE(loadProjectFile("/nonexistent/project.toml", ProjectOptions(), &project, &diagnostics));

@@ -9,10 +9,13 @@
 //   delay_ms     = 0                           sleep before exiting (a hang)
 //   stdout_text  =                             optional text for stdout
 //   record       = ..\java-runs.log            record file, relative to the program
+//   line_end     = \r\n                         written after the version line
 //
 // Without the file the defaults above apply. Each run appends its command
 // line, as one UTF-8 line, to the record file, so tests can tell a cached
-// version from a fresh run.
+// version from a fresh run. As a real runtime does, it first writes one
+// notice line for each of JDK_JAVA_OPTIONS ("NOTE: Picked up ..."),
+// JAVA_TOOL_OPTIONS and _JAVA_OPTIONS ("Picked up ...") that is set.
 #include <windows.h>
 
 #include <string>
@@ -28,6 +31,7 @@ struct JavaSettings {
     long long delayMs = 0;
     std::string stdoutText;
     std::wstring record = L"..\\java-runs.log";
+    std::string lineEnd = "\r\n";
 };
 
 JavaSettings loadJavaSettings(const std::wstring& folder) {
@@ -48,6 +52,7 @@ JavaSettings loadJavaSettings(const std::wstring& folder) {
         else if (s.key == "delay_ms") ok = parseInteger(value, result.delayMs) && result.delayMs >= 0;
         else if (s.key == "stdout_text") result.stdoutText = value;
         else if (s.key == "record") result.record = fromUtf8(value);
+        else if (s.key == "line_end") result.lineEnd = value;
         else failTestRuntime(toUtf8(path) + ":" + std::to_string(s.line) + ": unknown key " + s.key, 96);
         if (!ok) failTestRuntime(toUtf8(path) + ":" + std::to_string(s.line) + ": bad value for " + s.key, 96);
     }
@@ -65,6 +70,24 @@ void writeTo(DWORD which, const std::string& text) {
     WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// The notices a real runtime writes before anything else, in its order.
+void writeOptionNotices() {
+    static const struct {
+        const char* name;
+        const char* format;
+    } notices[] = {{"JDK_JAVA_OPTIONS", "NOTE: Picked up JDK_JAVA_OPTIONS: "},
+                   {"JAVA_TOOL_OPTIONS", "Picked up JAVA_TOOL_OPTIONS: "},
+                   {"_JAVA_OPTIONS", "Picked up _JAVA_OPTIONS: "}};
+    for (const auto& notice : notices) {
+        DWORD size = GetEnvironmentVariableA(notice.name, nullptr, 0);
+        if (size == 0) continue;
+        std::vector<char> value(size);
+        DWORD n = GetEnvironmentVariableA(notice.name, value.data(), size);
+        if (n == 0 || n >= size) continue;
+        writeTo(STD_ERROR_HANDLE, std::string(notice.format) + std::string(value.data(), n) + "\r\n");
+    }
+}
+
 }  // namespace
 
 int main() {
@@ -73,7 +96,8 @@ int main() {
     std::wstring record = isAbsolute(settings.record) ? settings.record : folder + L"\\" + settings.record;
     if (!appendToFile(record, toUtf8(GetCommandLineW()) + "\n"))
         failTestRuntime("cannot append to " + toUtf8(record), 96);
-    if (!settings.versionLine.empty()) writeTo(STD_ERROR_HANDLE, settings.versionLine + "\r\n");
+    writeOptionNotices();
+    if (!settings.versionLine.empty()) writeTo(STD_ERROR_HANDLE, settings.versionLine + settings.lineEnd);
     writeTo(STD_OUTPUT_HANDLE, settings.stdoutText);
     if (settings.delayMs > 0) Sleep(static_cast<DWORD>(settings.delayMs));
     ExitProcess(static_cast<UINT>(settings.exitCode));

@@ -95,6 +95,7 @@ void applySetting(const Setting& s) {
         else badSetting(s, "first_run must be true, false or throw");
     } else if (s.key == "first_run_exception") loaded.firstRunException = unescapeValue(v);
     else if (s.key == "destroy_wait_ms") loaded.destroyWaitMs = integerSetting(s, true);
+    else if (s.key == "load_libraries") loaded.loadLibraries = splitList(v);
     else if (s.key == "trace") loaded.tracePath = fromUtf8(v);
     else badSetting(s, "unknown key " + s.key);
 }

@@ -29,6 +29,7 @@ struct Script {
     FirstRunAction firstRun = FirstRunAction::True;
     std::string firstRunException = "java.lang.RuntimeException: testrt firstRun failed";
     long long destroyWaitMs = 0;
+    std::vector<std::string> loadLibraries;  // loaded by name at creation, as a VM's own libraries are
     std::wstring tracePath;
 };
 

@@ -165,6 +165,12 @@ jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
         return JNI_EINVAL;
     }
     traceOptions(*init);
+    // A real VM's jvm.dll finds the libraries beside it in bin (the C
+    // runtime, java.dll) through the DLL search path, PATH included.
+    for (const std::string& name : s.loadLibraries) {
+        HMODULE library = LoadLibraryA(name.c_str());
+        traceLine("load-library " + quoteUtf8(name) + " => " + (library ? "true" : "false"));
+    }
     std::string head = "JNI_CreateJavaVM " + hexVersion(init->version) + " " + std::to_string(init->nOptions) + " " +
                        (init->ignoreUnrecognized ? "true" : "false");
     jint result = JNI_OK;

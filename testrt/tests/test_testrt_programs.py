@@ -15,6 +15,14 @@ class TestJavaExe:
         assert len(runs) == 2
         assert all(r.endswith(" -version") and "java.exe" in r for r in runs)
 
+    def test_option_notices_come_first_and_the_line_end_is_configurable(self, wine, tmp_path):
+        home = homes.make_home(tmp_path / "jre", version_line='openjdk version "21.0.2" 2024-01-16')
+        run = wine(home.java_exe, "-version", env={"JAVA_TOOL_OPTIONS": "-Da=1", "JDK_JAVA_OPTIONS": "-Db=2"})
+        assert run.err.splitlines() == ["NOTE: Picked up JDK_JAVA_OPTIONS: -Db=2", "Picked up JAVA_TOOL_OPTIONS: -Da=1",
+                                        'openjdk version "21.0.2" 2024-01-16']
+        home.set_java('java version "1.8.0_121"', line_end="")
+        assert wine(home.java_exe, "-version").err == 'java version "1.8.0_121"'
+
     def test_empty_version_line_prints_nothing(self, wine, tmp_path):
         home = homes.make_home(tmp_path / "jre", version_line="")
         run = wine(home.java_exe, "-version")
@@ -58,6 +66,19 @@ class TestHomes:
 
 
 class TestUnpack200:
+    def test_failing_and_hanging_tool(self, wine, tmp_path):
+        home = homes.make_home(tmp_path / "jre", unpack200=True)
+        pack = home.add_pack("lib/rt.jar.pack", b"0123456789")
+        jar = home.root / "lib" / "rt.jar"
+        home.set_unpack200(exit_code=4)
+        run = wine(home.root / "bin" / "unpack200.exe", "-r", homes.winpath(pack), homes.winpath(jar))
+        assert run.rc == 4
+        assert jar.read_bytes() == b"01234" and pack.exists()
+        home.set_unpack200(delay_ms=1500)
+        run = wine(home.root / "bin" / "unpack200.exe", "-r", homes.winpath(pack), homes.winpath(jar))
+        assert run.rc == 0 and run.seconds >= 1.2
+        assert jar.read_bytes() == b"0123456789" and not pack.exists()
+
     def test_writes_the_jar_and_records_its_command_line(self, wine, tmp_path):
         home = homes.make_home(tmp_path / "jre", unpack200=True)
         pack = home.add_pack("lib/rt.jar.pack", b"PK\x03\x04 jar bytes \x00\xff")

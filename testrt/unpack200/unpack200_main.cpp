@@ -7,6 +7,11 @@
 // pack file afterwards, as the real tool does. Every run appends its
 // command line to ..\unpack200-runs.log (relative to the program).
 // Exit codes: 0 done, 1 not a test pack file or I/O failure, 2 bad usage.
+//
+// testrt-unpack200.ini beside the program plays a failing or hanging tool:
+//   exit_code = 0    non-zero: write only half of the jar, keep the pack
+//                    file and exit with this code
+//   delay_ms  = 0    sleep this long after writing (half of) the jar
 #include <windows.h>
 #include <shellapi.h>
 
@@ -62,6 +67,32 @@ void complain(const std::string& text) {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
+struct UnpackSettings {
+    long long exitCode = 0;
+    long long delayMs = 0;
+};
+
+UnpackSettings loadUnpackSettings() {
+    UnpackSettings result;
+    std::vector<Setting> settings;
+    std::string error;
+    bool missing = false;
+    std::wstring path = moduleFolder(nullptr) + L"\\testrt-unpack200.ini";
+    if (!readSettings(path, settings, error, missing)) {
+        if (missing) return result;
+        failTestRuntime(error, 96);
+    }
+    for (const Setting& s : settings) {
+        std::string value = unescapeValue(s.value);
+        bool ok = true;
+        if (s.key == "exit_code") ok = parseInteger(value, result.exitCode);
+        else if (s.key == "delay_ms") ok = parseInteger(value, result.delayMs) && result.delayMs >= 0;
+        else failTestRuntime(toUtf8(path) + ":" + std::to_string(s.line) + ": unknown key " + s.key, 96);
+        if (!ok) failTestRuntime(toUtf8(path) + ":" + std::to_string(s.line) + ": bad value for " + s.key, 96);
+    }
+    return result;
+}
+
 }  // namespace
 
 int main() {
@@ -86,9 +117,17 @@ int main() {
         complain(toUtf8(files[0]) + " is not a test pack file");
         return 1;
     }
-    if (!writeFileBytes(files[1], bytes.data() + headerLength, bytes.size() - headerLength)) {
+    UnpackSettings settings = loadUnpackSettings();
+    size_t jarLength = bytes.size() - headerLength;
+    if (settings.exitCode != 0) jarLength /= 2;
+    if (!writeFileBytes(files[1], bytes.data() + headerLength, jarLength)) {
         complain("cannot write " + toUtf8(files[1]));
         return 1;
+    }
+    if (settings.delayMs > 0) Sleep(static_cast<DWORD>(settings.delayMs));
+    if (settings.exitCode != 0) {
+        complain("failing as told (exit code " + std::to_string(settings.exitCode) + ")");
+        return static_cast<int>(settings.exitCode);
     }
     if (removePack) DeleteFileW(files[0].c_str());
     return 0;

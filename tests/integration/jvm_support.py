@@ -109,13 +109,14 @@ class Registry:
         assert r.rc == 0, r
 
     def seed(self, keys, view=None):
-        """keys: {key: {value name ("" for the default): string data}}; the
-        keys are removed again afterwards."""
+        """keys: {key: {value name ("" for the default): string data, or an
+        int for a REG_DWORD}}; the keys are removed again afterwards."""
         lines = []
         for key, values in keys.items():
             lines.append(f"[{_long_hive(key)}]")
             for name, data in (values or {}).items():
-                lines.append(("@" if name == "" else _reg_text(name)) + "=" + _reg_text(data))
+                text = f"dword:{data:08x}" if isinstance(data, int) else _reg_text(data)
+                lines.append(("@" if name == "" else _reg_text(name)) + "=" + text)
             lines.append("")
             self.trees.append((key, view))
         self._import(lines, view)

@@ -3,6 +3,7 @@ registry cache, the two version-line prefixes, failing and hanging runs,
 and the JDK requirement. Whether java.exe ran shows in its run record."""
 import os
 import re
+import shutil
 
 import pytest
 
@@ -133,8 +134,42 @@ def test_both_prefixes_and_text_after_the_closing_quote(wine, make_launcher, tem
     cached(dated)
     r = run_launcher(wine, launcher(make_launcher, openjdk, dated, k127="10.0.1"), tempbase)
     assert "Java version: 1.8.0_292" in r.lines
-    # The closing quote and one more character are cut from the end of the line.
-    assert 'Java version: 10.0.1" 2018-04-1' in r.lines
+    # The version is the text between the quotes, not the rest of the line.
+    assert "Java version: 10.0.1" in r.lines
+    assert "Loading of JVM-DLL successful" in r.lines
+
+
+def test_option_notices_before_the_version_line_and_old_cache_entries(wine, make_launcher, tempbase, tmp_path,
+                                                                      cached):
+    """With JAVA_TOOL_OPTIONS set (managed machines) a runtime prints a
+    "Picked up" line first; the version line after it is still found and the
+    plain version cached. An entry an older launcher cached with the date
+    behind the quote is read as the plain version."""
+    modern = make_home(tmp_path / "jdk17", 'openjdk version "17.0.15" 2025-04-15 LTS')
+    cached(modern)
+    exe = launcher(make_launcher, modern, k126="17", k127="17.0.15")
+    options = {"JAVA_TOOL_OPTIONS": "-Dfile.encoding=UTF-8 -Dcorp.proxy=" + "p" * 300,
+               "JDK_JAVA_OPTIONS": "--add-opens=java.base/java.lang=ALL-UNNAMED"}
+    r = run_launcher(wine, exe, tempbase, winenv=options)
+    r.index("got version from execution 17.0.15", r.index("Java version: 17.0.15"))
+    assert cache_values(wine, modern)["Version"] == ("REG_SZ", "17.0.15")
+    assert "Loading of JVM-DLL successful" in r.lines
+
+    # An old entry: the launcher used to cut two characters off the whole line.
+    wine.reg("add", cache_key(modern), "/v", "Version", "/t", "REG_SZ", "/d", '17.0.15" 2025-04-1', "/f")
+    fresh_log(tempbase)
+    r = run_launcher(wine, exe, tempbase)
+    assert "got version from registry 17.0.15" in r.lines
+    assert "Loading of JVM-DLL successful" in r.lines
+    assert len(modern.java_runs()) == 1
+
+
+def test_version_line_without_a_line_end_keeps_its_last_character(wine, make_launcher, tempbase, tmp_path, cached):
+    home = make_home(tmp_path / "jre", GOOD)
+    home.set_java(GOOD, line_end="")
+    cached(home)
+    r = run_launcher(wine, launcher(make_launcher, home, k126="1.8.0_121"), tempbase)
+    assert "got version from execution 1.8.0_121" in r.lines
     assert "Loading of JVM-DLL successful" in r.lines
 
 
@@ -163,6 +198,21 @@ def test_required_jdk_needs_tools_jar_and_uses_its_private_runtime(wine, make_la
     assert r.checked() == [private]
     assert plain.java_runs() == []
     r.index(f"Trying {jdk.winpath().lower()}\\jre\\bin\\server\\jvm.dll (exists 1)")
+    assert "Loading of JVM-DLL successful" in r.lines
+
+
+def test_required_jdk_accepts_a_current_jdk_by_its_compiler(wine, make_launcher, tempbase, tmp_path, cached):
+    """JDKs since 9 have neither lib\\tools.jar nor a private runtime: a home
+    with bin\\javac.exe is a JDK and runs its own bin\\java.exe; a runtime
+    without the compiler is still refused."""
+    runtime = make_home(tmp_path / "jre17", 'openjdk version "17.0.10" 2024-01-16')
+    jdk = make_home(tmp_path / "jdk17", 'openjdk version "17.0.10" 2024-01-16', tools_jar=False)
+    shutil.copyfile(jdk.java_exe, jdk.root / "bin" / "javac.exe")
+    cached(jdk)
+    r = run_launcher(wine, launcher(make_launcher, runtime, jdk, k131="1"), tempbase)
+    assert r.checked() == [exe_path(jdk)]
+    assert runtime.java_runs() == []
+    r.index(f"Trying {jdk.winpath().lower()}\\bin\\server\\jvm.dll (exists 1)")
     assert "Loading of JVM-DLL successful" in r.lines
 
 

@@ -214,3 +214,104 @@ def test_javaw_path_under_executable_type_1_fails(wine, make_launcher, tempbase,
     assert r.checked() == [javaw]
     r.index("checkJavaExe returning 0", r.index("got version from execution 1.8.0_121"))
     assert "ERROR: No JVM found" in r.lines
+
+
+# Where current distributions register; removed before and after each test.
+CURRENT_ROOTS = [f"{hive}\\SOFTWARE\\{name}" for hive in ("HKLM", "HKCU") for name in (
+    "JavaSoft\\JDK", "JavaSoft\\JRE", "Eclipse Adoptium", "Eclipse Foundation", "AdoptOpenJDK", "Microsoft\\JDK",
+    "Semeru", "Azul Systems", "BellSoft", "SapMachine")]
+TEMURIN = "SOFTWARE\\Eclipse Adoptium"
+
+
+@pytest.fixture
+def current_registry(java_registry):
+    """java_registry without any current distribution's registration either."""
+    java_registry.remove(CURRENT_ROOTS)
+    for key in CURRENT_ROOTS:
+        java_registry.own(key)
+    return java_registry
+
+
+def openjdk_line(version, date="2024-01-16"):
+    return f'openjdk version "{version}" {date} LTS'
+
+
+def test_current_distributions_are_judged_and_the_newest_accepted_wins(wine, make_launcher, tempbase, tmp_path,
+                                                                      current_registry):
+    """Each installer's own layout: Temurin's MSI key with "Path" (trailing
+    backslash) and a "JavaHome" number beside it, Oracle's JavaSoft\\JDK,
+    Zulu's InstallationPath, a per-user Temurin JRE, a Microsoft build whose
+    home is gone, and a MSI key with only the number. Bounds decide which
+    of them is newest and acceptable."""
+    temurin = make_home(tmp_path / "temurin", openjdk_line("17.0.10"))
+    oracle = make_home(tmp_path / "oracle", 'java version "21.0.2" 2024-01-16 LTS')
+    zulu = make_home(tmp_path / "zulu", openjdk_line("11.0.22"))
+    user = make_home(tmp_path / "user", 'openjdk version "1.8.0_402"')
+    cached(current_registry, temurin, oracle, zulu, user)
+    gone = wine.winpath(tmp_path / "gone")
+    current_registry.seed({
+        f"HKLM\\{TEMURIN}\\JDK\\17.0.10.7\\hotspot\\MSI": {"Path": temurin.winpath() + "\\", "JavaHome": 1,
+                                                            "Main": 1, "EnvironmentPath": 0},
+        f"HKLM\\{TEMURIN}\\JRE\\17.0.10.7\\hotspot\\MSI": {"JavaHome": 1},
+        "HKLM\\SOFTWARE\\JavaSoft\\JDK": {"CurrentVersion": "21"},
+        "HKLM\\SOFTWARE\\JavaSoft\\JDK\\21.0.2": {"JavaHome": oracle.winpath()},
+        "HKLM\\SOFTWARE\\Microsoft\\JDK\\22.0.0.36\\hotspot\\MSI": {"Path": gone + "\\"},
+        "HKLM\\SOFTWARE\\Azul Systems\\Zulu\\zulu-11": {"InstallationPath": zulu.winpath() + "\\",
+                                                        "CurrentVersion": "11.0.22"},
+        f"HKCU\\{TEMURIN}\\JRE\\8.0.402.6\\hotspot\\MSI": {"Path": user.winpath() + "\\", "JavaHome": 0},
+    })
+    machine = "Testing registration HKEY_LOCAL_MACHINE\\SOFTWARE\\"
+
+    r = run_launcher(wine, launcher(make_launcher), tempbase)
+    # The JavaSoft scan found nothing; then machine before user, layout by layout.
+    assert r.checked() == [exe_path(oracle), exe_path(temurin), (gone + "\\bin\\java.exe").lower(), exe_path(zulu),
+                           exe_path(user)]
+    only_number = r.index(machine + "Eclipse Adoptium\\JRE\\17.0.10.7\\hotspot\\MSI")
+    assert r.lines[only_number + 1] == "registration has no home in Path"
+    missing = r.index(machine + "Microsoft\\JDK\\22.0.0.36\\hotspot\\MSI")
+    r.index(f"registered JVM in {gone} refused", r.index("file doesn't exist", missing))
+    r.index("Testing registration HKEY_CURRENT_USER\\SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.402.6\\hotspot\\MSI",
+            missing)
+    assert f"found registered {exe_path(oracle)} 21.0.2" in r.lines
+    assert not r.starting("found sun ")
+    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(oracle)))
+
+    # A maximum below the newest: the newest that passes the bounds wins,
+    # here the Temurin home found through its "Path".
+    (tempbase / "vtl_nlog_1.log").unlink()
+    r = run_launcher(wine, launcher(make_launcher, k127="17"), tempbase)
+    assert f"registered JVM in {oracle.winpath()} refused" in r.lines
+    assert f"found registered {exe_path(temurin)} 17.0.10" in r.lines
+    r.index("Loading of JVM-DLL successful", r.index("Trying to load JVM-DLL from " + exe_path(temurin)))
+
+    # Only the per-user install qualifies.
+    (tempbase / "vtl_nlog_1.log").unlink()
+    r = run_launcher(wine, launcher(make_launcher, k126="1.8", k127="1.8"), tempbase)
+    assert f"found registered {exe_path(user)} 1.8.0_402" in r.lines
+    assert "Loading of JVM-DLL successful" in r.lines
+    # Every version came from the cache the first run filled.
+    assert [len(h.java_runs()) for h in (temurin, oracle, zulu, user)] == [1, 1, 1, 1]
+
+
+def test_current_registrations_are_not_read_when_javasoft_answers(wine, make_launcher, tempbase, tmp_path,
+                                                                  current_registry):
+    """A Java 8-era machine: the JavaSoft runtime is used exactly as before,
+    and a newer registration elsewhere is not even looked at; with config
+    key 165 none of them is read."""
+    sun = make_home(tmp_path / "sun", version_line("1.8.0_121"))
+    temurin = make_home(tmp_path / "temurin", openjdk_line("21.0.2"))
+    cached(current_registry, sun, temurin)
+    current_registry.seed({
+        f"{JRE}\\1.8.0_121": {"JavaHome": sun.winpath()},
+        f"HKLM\\{TEMURIN}\\JDK\\21.0.2.13\\hotspot\\MSI": {"Path": temurin.winpath() + "\\"},
+    })
+    r = run_launcher(wine, launcher(make_launcher), tempbase)
+    assert r.checked() == [exe_path(sun)]
+    assert f"found sun {exe_path(sun)} 1.8.0_121" in r.lines
+    assert not r.starting("Testing registration ")
+    assert temurin.java_runs() == []
+
+    (tempbase / "vtl_nlog_1.log").unlink()
+    r = run_launcher(wine, launcher(make_launcher, k165="1"), tempbase)
+    assert not r.starting("Testing registration ")
+    assert "ERROR: No JVM found" in r.lines

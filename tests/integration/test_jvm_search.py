@@ -72,6 +72,25 @@ def test_b_entry_outside_the_bounds_is_used_by_the_relative_pass(wine, make_laun
     assert len(jre.java_runs()) == 1
 
 
+def test_relative_pass_records_the_version_of_the_runtime_it_loads(wine, make_launcher, tempbase, tmp_path):
+    """After a newer runtime was refused, the relative pass loads .\\jre: the
+    version-specific option line chosen is the one for .\\jre's own version
+    (known from the cache), not the refused runtime's."""
+    jre = make_home(tmp_path / "app" / "jre", OLD)
+    newer = make_home(tmp_path / "newer", 'openjdk version "17.0.2" 2022-01-18', variant="nojvm")
+    exe = launcher(make_launcher, "B.\\jre;A" + newer.winpath(), k126="1.8", k127="1.8",
+                   k10200="2", k10201="17", k10202="-Dfor.version=17", k10203="1.6", k10204="-Dfor.version=1.6")
+    r = run_launcher(wine, exe, tempbase)
+    r.index("checkJavaExe returning 0", r.index("got version from execution 17.0.2"))
+    relative = r.index("Testing relative location .\\jre")
+    r.index("got version from registry 1.6.0_45", r.index(exe_path(jre) + " exists", relative))
+    assert "check 2 version specific vm option lines for 1.6.0_45" in r.lines
+    options = jre.trace().options()
+    assert "-Dfor.version=1.6" in options
+    assert "-Dfor.version=17" not in options
+    assert len(jre.java_runs()) == 1
+
+
 def test_absolute_a_entry_is_not_revisited_but_absolute_b_and_relative_a_are(wine, make_launcher, tempbase,
                                                                              tmp_path):
     absolute_a = make_home(tmp_path / "abs_a", OLD)
@@ -273,16 +292,17 @@ def test_path_search_failure_shows_the_width(wine, make_launcher, tempbase, tmp_
     assert r.err.startswith("no jvm 64\n")
 
 
-def test_overlong_path_and_variables_are_refused_not_cut(wine, make_launcher, tempbase, tmp_path):
-    """A PATH beyond 12000 characters is left as it is rather than cut; a
-    variable beyond 6000 characters counts as unset."""
+def test_long_path_gets_the_bin_directory_and_overlong_variables_are_refused(wine, make_launcher, tempbase,
+                                                                             tmp_path):
+    """A PATH beyond 12000 characters (common on developer machines) still
+    gets the runtime's bin directory; a variable beyond 6000 characters
+    counts as unset."""
     home = make_home(tmp_path / "jre", GOOD)
     long_path = "C:\\windows\\system32;C:\\windows;" + ";".join(["C:\\unused"] * 1400)
     assert len(long_path) > 12000
     exe = launcher(make_launcher, "EJAVA_HOME;A" + home.winpath())
     r = run_launcher(wine, exe, tempbase, winenv={"PATH": long_path, "JAVA_HOME": "C:\\" + "j" * 7000})
     assert r.checked() == [exe_path(home)]
-    assert f"ERROR: PATH is too long ({len(long_path) + 1} characters); the runtime's bin directory is not added" \
-        in r.lines
-    assert path_settings(r) == []
+    assert path_settings(r) == [long_path + ";" + home.winpath().lower() + "\\bin"]
+    assert not r.starting("ERROR: PATH is too long")
     assert "Loading of JVM-DLL successful" in r.lines

@@ -1,7 +1,10 @@
 """The native library path end to end: configured directories in front of
 PATH, the library-path option built from it, and values too long for their
 buffers."""
+import shutil
+
 from launch_support import Launch, library_path
+from vtltest import BUILD64
 
 WINDOWS = "c:\\windows"
 
@@ -35,23 +38,22 @@ def test_directories_go_in_front_of_path(wine, make_launcher, tmp_path, tempbase
     assert native_setting(r) == "c:\\only;"
 
 
-def test_library_path_option_without_value_when_path_is_too_long(wine, make_launcher, tmp_path, tempbase):
-    launch = Launch(wine, make_launcher, tmp_path, tempbase, {10004: "c:\\native"})
-    long_path = ";".join(f"c:\\dir{i:05d}" for i in range(1100))  # 12099 characters
+def test_long_path_reaches_the_runtime_and_the_library_path(wine, make_launcher, tmp_path, tempbase):
+    """A 13,000-character PATH: the runtime's bin directory is still
+    appended, so a library the VM loads from there by name is found, and the
+    VM's library path holds the whole value."""
+    launch = Launch(wine, make_launcher, tmp_path, tempbase, {10004: "c:\\native"},
+                    script={"load_libraries": "vtlnative.dll"})
+    shutil.copyfile(BUILD64 / "testrt" / "jvm_noexport.dll", launch.home.root / "bin" / "vtlnative.dll")
+    long_path = ";".join(f"c:\\dir{i:05d}" for i in range(1182))  # 13001 characters
+    assert len(long_path) > 13000
     r = launch.run(winenv={"PATH": long_path})
     assert r.rc == 0, r
     assert native_setting(r) == "c:\\native;" + long_path
-    assert "-Djava.library.path=" in r.options()
-
-    # Just short enough: 11979 characters in all, bin folder included.
-    bin_folder = ";" + launch.home.winpath("bin").lower()
-    room = 11979 - len("c:\\native;") - len(bin_folder)
-    fitting = ("c:\\" + "p" * 100 + ";") * (room // 104)
-    fitting += "c:\\" + "q" * (room - len(fitting) - 3)
-    r = launch.run(winenv={"PATH": fitting})
-    assert r.rc == 0, r
-    value = r.option("-Djava.library.path=")
-    assert len(value) == 11979 and value == library_path(r)
+    bin_folder = launch.home.winpath("bin").lower()
+    assert library_path(r) == f"c:\\native;{long_path};{bin_folder}"
+    assert r.option("-Djava.library.path=") == library_path(r)
+    assert [(l.args[0], l.result) for l in r.trace.calls("load-library")] == [("vtlnative.dll", True)]
 
 
 def test_a_path_too_long_for_its_buffer_is_left_unchanged(wine, make_launcher, tmp_path, tempbase):
@@ -66,5 +68,5 @@ def test_a_path_too_long_for_its_buffer_is_left_unchanged(wine, make_launcher, t
     assert r.rc == 0, r
     assert not r.starting("Setting PATH (native libs) ")
     assert r.has("ERROR: native library directories and PATH exceed 48000 bytes, PATH left unchanged")
-    # PATH, still over 11979 characters, leaves the library path empty.
-    assert "-Djava.library.path=" in r.options()
+    # PATH as it was, with the runtime's bin directory, is the library path.
+    assert r.option("-Djava.library.path=") == long_path + ";" + launch.home.winpath("bin").lower()

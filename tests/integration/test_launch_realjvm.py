@@ -4,6 +4,7 @@ archive starts the application, and the exit code follows what Java does;
 and a real server (H2) packed with vtlpack, run as a Windows service and in
 the foreground."""
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -14,6 +15,7 @@ import pytest
 
 from svc_helpers import ServiceLogs, keepalive, logged_command, service_processes, services  # noqa: F401
 from vtltest import BUILD64, BUILDNATIVE, Result, normalise, only_log, temp_env
+from jvm_support import registry  # noqa: F401
 
 HOSTJVM_HOME = BUILD64 / "hostjvm" / "home"
 RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"
@@ -32,6 +34,10 @@ public class Probe {
     }
 
     public static void main(String[] args) throws Exception {
+        if (args.length > 0 && args[0].equals("version")) {
+            System.out.println("java.version=" + System.getProperty("java.version"));
+            return;
+        }
         System.out.println("args=" + String.join("|", args));
         System.out.println("probe.value=" + System.getProperty("probe.value"));
         System.out.println("from.file=" + System.getProperty("from.file"));
@@ -95,6 +101,10 @@ PROBE_CONFIG = {107: "4", 2001: "v", 10003: ".", 122: "Probe", 121: "D1classes",
 
 @pytest.fixture
 def probe_launcher(wine, make_launcher, tmp_path):
+    return build_probe(make_launcher, tmp_path)
+
+
+def build_probe(make_launcher, tmp_path, config=None):
     for needed in (HOSTJVM_HOME / "bin" / "server" / "jvm.dll", RUNTIME_JAR):
         if not needed.exists():
             pytest.fail(f"{needed} is missing; build the native and x86_64 trees first")
@@ -109,7 +119,8 @@ def probe_launcher(wine, make_launcher, tmp_path):
     shutil.copyfile(RUNTIME_JAR, runtime / "vtlruntime.jar")
     shutil.copyfile(HELPER, runtime / "vtlinst.dll")
     (app / "probe.vmoptions").write_bytes(b"# from the option file\r\n-Dfrom.file=yes\r\n")
-    return make_launcher(PROBE_CONFIG, messages={1009: "internal {0}"}, name="probe.exe", directory=app)
+    return make_launcher({**PROBE_CONFIG, **(config or {})}, messages={1009: "internal {0}"}, name="probe.exe",
+                         directory=app)
 
 
 def run(wine, exe, tempbase, *args, timeout=90, open_input=False):
@@ -431,3 +442,27 @@ def test_java_side_failures_end_with_1_after_the_vm_shut_down(wine, make_launche
     assert "checkFirstRun stopped further execution" in log
     assert log.index("checkFirstRun stopped further execution") < log.index("dest JVM")
     assert "calling main" not in log and "launch done" not in log
+
+
+def test_real_runtime_found_through_its_temurin_registration(wine, make_launcher, tmp_path, tempbase, registry):
+    """A machine with only a Temurin MSI install and JAVA_TOOL_OPTIONS set:
+    the real VM's "Picked up" line comes before its version line, the
+    runtime is found through the MSI key and the application runs on it."""
+    home = tmp_path / "Eclipse Adoptium" / "jdk-17-hotspot"
+    shutil.copytree(HOSTJVM_HOME, home, symlinks=True)
+    exe = build_probe(make_launcher, tmp_path, {128: "Y"})
+    java = (wine.winpath(home) + "\\bin\\java.exe").lower()
+    registry.own("HKCU\\SOFTWARE\\brevane\\morlin\\jvms\\" + java.replace("\\", "/"))
+    registry.seed({"HKLM\\SOFTWARE\\Eclipse Adoptium\\JDK\\17.0.15.6\\hotspot\\MSI":
+                   {"Path": wine.winpath(home) + "\\", "JavaHome": 1, "Main": 1}})
+    env = temp_env(wine, tempbase)
+    env["JAVA_TOOL_OPTIONS"] = "-Dprobe.managed=yes"
+    r = wine.run(exe, "/run", "version", env={"VANTREL_LOG": "yes"}, winenv=env,
+                 unset=["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME"], timeout=90)
+    log = only_log(tempbase).split("\n")
+    assert r.rc == 0, (r, log)
+    version = next(l for l in log if l.startswith("got version from execution "))[len("got version from execution "):]
+    assert re.fullmatch(r"\d+(\.\d+)*", version), version
+    assert f"found registered {java} {version}" in log
+    assert r.out.splitlines() == [f"java.version={version}"], (r, log)
+    assert "Picked up JAVA_TOOL_OPTIONS: -Dprobe.managed=yes" in r.err

@@ -4,6 +4,7 @@
 
 #include "config/keys.h"
 #include "jvm/ranking.h"
+#include "jvm/registrations.h"
 #include "jvm/runtimepaths.h"
 #include "jvm/sequence.h"
 
@@ -94,6 +95,45 @@ TEST(Ranking, TiesGoToTheSecondCandidate) {
     EXPECT_EQ(chooseCandidate(false, "", false, ""), Candidate::None);
 }
 
+TEST(Ranking, NewestRegisteredCandidateWinsAndTheFirstOfEqualOnes) {
+    using Versions = std::vector<std::string>;
+    EXPECT_EQ(newestCandidate(Versions{}), 0u);
+    EXPECT_EQ(newestCandidate(Versions{"17.0.2"}), 0u);
+    // By value, not by bytes: 21 beats 17 and 9; 11.0.22 beats 11.0.3.
+    EXPECT_EQ(newestCandidate(Versions{"17.0.2", "9.0.4", "21.0.1", "11"}), 2u);
+    EXPECT_EQ(newestCandidate(Versions{"11.0.3", "11.0.22"}), 1u);
+    // Equal versions: the earlier one (the machine's before the user's).
+    EXPECT_EQ(newestCandidate(Versions{"21.0.2", "21.0.2"}), 0u);
+    EXPECT_EQ(newestCandidate(Versions{"17", "21.0.2", "21.0.1", "21.0.2"}), 1u);
+}
+
+TEST(Registrations, HomesLoseTheirTrailingBackslash) {
+    char home[32];
+    EXPECT_TRUE(registeredHome("C:\\Program Files\\jdk\\", home, sizeof home));
+    EXPECT_STREQ(home, "C:\\Program Files\\jdk");
+    EXPECT_TRUE(registeredHome("C:\\jdk", home, sizeof home));
+    EXPECT_STREQ(home, "C:\\jdk");
+    EXPECT_FALSE(registeredHome("\\\\", home, sizeof home));
+    EXPECT_FALSE(registeredHome("", home, sizeof home));
+    EXPECT_FALSE(registeredHome(nullptr, home, sizeof home));
+    // Cut, it would name another folder.
+    EXPECT_FALSE(registeredHome(std::string(40, 'h').c_str(), home, sizeof home));
+    EXPECT_STREQ(home, "");
+}
+
+TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
+    for (size_t i = 0; i < registrationLayoutCount; ++i) {
+        const RegistrationLayout& layout = registrationLayouts[i];
+        std::string pattern = layout.keyPattern;
+        ASSERT_EQ(pattern.rfind("SOFTWARE\\", 0), 0u) << pattern;
+        // A MSI key's "JavaHome" is a number: its home is "Path".
+        if (pattern.size() > 4 && pattern.compare(pattern.size() - 4, 4, "\\MSI") == 0) {
+            EXPECT_STREQ(layout.homeValue, "Path") << pattern;
+            EXPECT_NE(pattern.find("\\*\\*\\MSI"), std::string::npos) << pattern;
+        }
+    }
+}
+
 TEST(Ranking, SplitListSkipsEmptyPieces) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(splitList("c:\\a;;c:\\b;", ';'), (Names{"c:\\a", "c:\\b"}));
@@ -132,6 +172,19 @@ TEST(RuntimePaths, TooShortOrTooLongGivesNothing) {
     char bin[10];
     EXPECT_FALSE(binDirectoryOf("c:\\jre\\bin\\java.exe", bin, sizeof bin));
     EXPECT_STREQ(bin, "");
+}
+
+TEST(RuntimePaths, BinDirectoryJoinsPathUpToTheEnvironmentLimit) {
+    char out[64];
+    EXPECT_TRUE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 21, out, sizeof out));
+    EXPECT_STREQ(out, "c:\\windows;c:\\jre\\bin");
+    EXPECT_TRUE(pathWithBinDirectory("", "c:\\b", 5, out, sizeof out));
+    EXPECT_STREQ(out, ";c:\\b");
+    // One character past the limit, or past the buffer: nothing, not a cut value.
+    EXPECT_FALSE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 20, out, sizeof out));
+    EXPECT_STREQ(out, "");
+    EXPECT_FALSE(pathWithBinDirectory("c:\\windows", "c:\\jre\\bin", 100, out, 20));
+    EXPECT_STREQ(out, "");
 }
 
 TEST(RuntimePaths, WindowedExecutableName) {

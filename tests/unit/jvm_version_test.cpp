@@ -105,18 +105,63 @@ TEST(IsNewerVersion, ComparesComponentByComponent) {
     for (const auto& c : cases) EXPECT_EQ(isNewerVersion(c.a, c.b), c.newer) << c.a << " vs " << c.b;
 }
 
-TEST(ParseVersionLine, BothPrefixesAndTheCutOfTheLastTwoCharacters) {
+TEST(ParseVersionLine, TheTextBetweenTheQuotesAfterEitherPrefix) {
     char version[100];
     EXPECT_TRUE(parseVersionLine("java version \"1.8.0_121\"\n", version, sizeof version));
     EXPECT_STREQ(version, "1.8.0_121");
     EXPECT_TRUE(parseVersionLine("openjdk version \"1.8.0_292\"\n", version, sizeof version));
     EXPECT_STREQ(version, "1.8.0_292");
+    // Current runtimes put a date and more after the closing quote.
     EXPECT_TRUE(parseVersionLine("java version \"10.0.1\" 2018-04-17\n", version, sizeof version));
-    EXPECT_STREQ(version, "10.0.1\" 2018-04-1");
-    EXPECT_EQ(parseVersion(version), v({10, 0, 1, 4, 1}));
-    // Exactly two characters after the prefix: an empty version.
+    EXPECT_STREQ(version, "10.0.1");
+    EXPECT_TRUE(parseVersionLine("openjdk version \"17.0.15\" 2025-04-15 LTS\r\n", version, sizeof version));
+    EXPECT_STREQ(version, "17.0.15");
+    EXPECT_EQ(parseVersion(version), v({17, 0, 15}));
+    // No line end, or no closing quote either: no character is lost.
+    EXPECT_TRUE(parseVersionLine("java version \"1.8.0_121\"", version, sizeof version));
+    EXPECT_STREQ(version, "1.8.0_121");
+    EXPECT_TRUE(parseVersionLine("java version \"1.8.0_121\n", version, sizeof version));
+    EXPECT_STREQ(version, "1.8.0_121");
+    EXPECT_TRUE(parseVersionLine("java version \"21", version, sizeof version));
+    EXPECT_STREQ(version, "21");
+    // Two quotes with nothing between: an empty version.
     EXPECT_TRUE(parseVersionLine("java version \"\"\n", version, sizeof version));
     EXPECT_STREQ(version, "");
+}
+
+TEST(ParseVersionOutput, SkipsTheOptionNoticesOfTheRuntime) {
+    char version[100];
+    EXPECT_TRUE(parseVersionOutput("openjdk version \"17.0.2\" 2022-01-18\nOpenJDK Runtime Environment\n", version,
+                                   sizeof version));
+    EXPECT_STREQ(version, "17.0.2");
+    const std::string notices = "NOTE: Picked up JDK_JAVA_OPTIONS: --add-opens=a/b=ALL-UNNAMED\n"
+                                "Picked up JAVA_TOOL_OPTIONS: -Dfile.encoding=UTF-8 " + std::string(5000, 'x') +
+                                "\nPicked up _JAVA_OPTIONS: -Xmx1g\n";
+    EXPECT_TRUE(parseVersionOutput((notices + "openjdk version \"21.0.2\" 2024-01-16 LTS\n").c_str(), version,
+                                   sizeof version));
+    EXPECT_STREQ(version, "21.0.2");
+    // The first other line must be the version line.
+    EXPECT_FALSE(parseVersionOutput("Picked up X: y\nError: no VM\njava version \"1.8\"\n", version,
+                                    sizeof version));
+    EXPECT_STREQ(version, "");
+    // Only a bounded number of notices, and a notice without its line end, is looked at.
+    std::string many;
+    for (int i = 0; i <= kMaxVersionNoticeLines; ++i) many += "Picked up JAVA_TOOL_OPTIONS: -Da\n";
+    EXPECT_FALSE(parseVersionOutput((many + "java version \"1.8\"\n").c_str(), version, sizeof version));
+    many.erase(0, many.find('\n') + 1);
+    EXPECT_TRUE(parseVersionOutput((many + "java version \"1.8\"\n").c_str(), version, sizeof version));
+    EXPECT_FALSE(parseVersionOutput("Picked up JAVA_TOOL_OPTIONS: -Da", version, sizeof version));
+    EXPECT_FALSE(parseVersionOutput("", version, sizeof version));
+    EXPECT_FALSE(parseVersionOutput(nullptr, version, sizeof version));
+}
+
+TEST(MendCachedVersion, OldEntriesLoseTheTextAfterTheQuote) {
+    char old[] = "17.0.15\" 2025-04-1";
+    mendCachedVersion(old);
+    EXPECT_STREQ(old, "17.0.15");
+    char plain[] = "1.8.0_121";
+    mendCachedVersion(plain);
+    EXPECT_STREQ(plain, "1.8.0_121");
 }
 
 TEST(ParseVersionLine, RefusesOtherLinesAndShortRests) {

@@ -72,10 +72,14 @@ TEST(LaunchProperties, ConditionalPropertiesAndValues) {
     EXPECT_EQ(buildLauncherProperties(v).back(), "-Dmorlin.consoleCodepage=cp0");
 }
 
-TEST(LaunchProperties, LibraryPathTakesAtMost11979Characters) {
-    std::string fits(11979, 'p');
+TEST(LaunchProperties, LibraryPathTakesPathUpToTheEnvironmentLimit) {
+    // A developer machine's PATH passes 12000 characters easily.
+    std::string fits(32767, 'p');
+    EXPECT_EQ(libraryPathOption(true, std::string(13000, 'p')), "-Djava.library.path=" + std::string(13000, 'p'));
     EXPECT_EQ(libraryPathOption(true, fits), "-Djava.library.path=" + fits);
+    clearCapturedLog();
     EXPECT_EQ(libraryPathOption(true, fits + "q"), "-Djava.library.path=");
+    EXPECT_TRUE(logContains(L"ERROR: PATH is too long (32768 characters) for the library path"));
     EXPECT_EQ(libraryPathOption(true, ""), "-Djava.library.path=");
     EXPECT_EQ(libraryPathOption(false, "ignored"), "-Djava.library.path=");
 }
