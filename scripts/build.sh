@@ -8,20 +8,16 @@ cd "$ROOT"
 [ "${VTL_SKIP_SETUP:-0}" = 1 ] || bash scripts/setup.sh
 JOBS=${VTL_JOBS:-$(nproc)}
 
-configure() {
-  local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  fi
-}
+source scripts/configure.sh
 
 # VTL_TREES picks the trees (the demo needs no sanitizer tree).
 TREES=${VTL_TREES:-native asan win64 win32}
 
-configure build/native -DCMAKE_BUILD_TYPE=Release
-[[ " $TREES " == *" asan "* ]] && configure build/asan -DCMAKE_BUILD_TYPE=Debug -DVTL_SANITIZE=ON
-configure build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
-configure build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686.cmake -DCMAKE_BUILD_TYPE=Release
+mkdir -p build
+# The native tree always: dist/ takes vtlpack and the runtime jar from it.
+for tree in native $TREES; do
+  configure_tree "$tree" || exit 1
+done
 
 # What each tree must build: the release tools for dist/ natively, every
 # test in the sanitizer and x86_64 trees, and the shipped i686 products

@@ -16,10 +16,9 @@ case "${1:---short}" in
   *) per=$1 ;;
 esac
 
-if [ ! -f build/fuzz/build.ninja ]; then
-  cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DVTL_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-fi
+mkdir -p build
+source scripts/configure.sh
+configure_tree fuzz || exit 1
 targets=()
 for src in fuzz/fuzz_*.cpp; do targets+=("$(basename "$src" .cpp)"); done
 ninja -C build/fuzz "${targets[@]}" > build/fuzz.log 2>&1 || { tail -n 40 build/fuzz.log; exit 1; }
