@@ -220,13 +220,3 @@ const MessageInfo* findMessageByName(const char* name) {
         if (strcmp(row.name, name) == 0) return &row;
     return nullptr;
 }
-
-const char* configValueTypeName(ConfigValueType type) {
-    switch (type) {
-    case ConfigValueType::Text: return "text";
-    case ConfigValueType::List: return "list";
-    case ConfigValueType::Integer: return "integer";
-    case ConfigValueType::Flag: return "flag";
-    }
-    return "text";
-}

@@ -54,4 +54,3 @@ constexpr int kMaxVersionOptionLines = 1000;
 // and whether the key holds the options (true) or the version prefix (false).
 bool versionOptionSlot(int key, int* index, bool* isOptions);
 
-const char* configValueTypeName(ConfigValueType type);

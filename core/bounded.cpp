@@ -265,10 +265,6 @@ bool appendText(char* dst, size_t cap, const char* src) {
     if (cap == 0) return false;
     return copyImpl(dst, cap, src ? src : "", SIZE_MAX, boundedLength(dst, cap));
 }
-bool appendTextN(char* dst, size_t cap, const char* src, size_t count) {
-    if (cap == 0) return false;
-    return copyImpl(dst, cap, src ? src : "", count, boundedLength(dst, cap));
-}
 bool appendChar(char* dst, size_t cap, char c) {
     char s[2] = {c, 0};
     return appendText(dst, cap, s);
@@ -302,10 +298,6 @@ bool appendTextW(wchar_t* dst, size_t cap, const wchar_t* src) {
     if (cap == 0) return false;
     return copyImpl(dst, cap, src ? src : L"", SIZE_MAX, boundedLength(dst, cap));
 }
-bool appendTextNW(wchar_t* dst, size_t cap, const wchar_t* src, size_t count) {
-    if (cap == 0) return false;
-    return copyImpl(dst, cap, src ? src : L"", count, boundedLength(dst, cap));
-}
 bool appendCharW(wchar_t* dst, size_t cap, wchar_t c) {
     wchar_t s[2] = {c, 0};
     return appendTextW(dst, cap, s);
@@ -317,14 +309,6 @@ bool formatTextW(wchar_t* dst, size_t cap, const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
     bool ok = formatImpl(dst, cap, 0, format, args);
-    va_end(args);
-    return ok;
-}
-bool appendFormatW(wchar_t* dst, size_t cap, const wchar_t* format, ...) {
-    if (cap == 0) return false;
-    va_list args;
-    va_start(args, format);
-    bool ok = formatImpl(dst, cap, boundedLength(dst, cap), format, args);
     va_end(args);
     return ok;
 }
@@ -362,7 +346,4 @@ bool endsWithCharW(const wchar_t* s, wchar_t c) {
 }
 bool startsWith(const char* s, const char* prefix) {
     return strncmp(s, prefix, strlen(prefix)) == 0;
-}
-bool startsWithW(const wchar_t* s, const wchar_t* prefix) {
-    return wcsncmp(s, prefix, wcslen(prefix)) == 0;
 }

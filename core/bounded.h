@@ -23,7 +23,6 @@
 bool copyText(char* dst, size_t cap, const char* src);
 bool copyTextN(char* dst, size_t cap, const char* src, size_t count);
 bool appendText(char* dst, size_t cap, const char* src);
-bool appendTextN(char* dst, size_t cap, const char* src, size_t count);
 bool appendChar(char* dst, size_t cap, char c);
 bool formatText(char* dst, size_t cap, const char* format, ...);
 bool vformatText(char* dst, size_t cap, const char* format, va_list args);
@@ -32,11 +31,9 @@ bool appendFormat(char* dst, size_t cap, const char* format, ...);
 bool copyTextW(wchar_t* dst, size_t cap, const wchar_t* src);
 bool copyTextNW(wchar_t* dst, size_t cap, const wchar_t* src, size_t count);
 bool appendTextW(wchar_t* dst, size_t cap, const wchar_t* src);
-bool appendTextNW(wchar_t* dst, size_t cap, const wchar_t* src, size_t count);
 bool appendCharW(wchar_t* dst, size_t cap, wchar_t c);
 bool formatTextW(wchar_t* dst, size_t cap, const wchar_t* format, ...);
 bool vformatTextW(wchar_t* dst, size_t cap, const wchar_t* format, va_list args);
-bool appendFormatW(wchar_t* dst, size_t cap, const wchar_t* format, ...);
 
 // Byte-by-byte widening and unit-by-unit narrowing (see above).
 bool widenText(wchar_t* dst, size_t cap, const char* src);
@@ -49,4 +46,3 @@ size_t textLengthW(const wchar_t* s, size_t cap);
 bool endsWithChar(const char* s, char c);
 bool endsWithCharW(const wchar_t* s, wchar_t c);
 bool startsWith(const char* s, const char* prefix);
-bool startsWithW(const wchar_t* s, const wchar_t* prefix);

@@ -40,6 +40,8 @@ void splitCommandLine(const wchar_t* text, ArgumentVector& arguments) {
     }
 }
 
+namespace {
+
 ServiceCommand serviceCommandForWord(const std::string& word) {
     static const struct {
         const char* word;
@@ -60,6 +62,8 @@ ServiceCommand serviceCommandForWord(const std::string& word) {
         if (word == row.word) return row.command;
     return ServiceCommand::None;
 }
+
+}  // namespace
 
 CommandRequest parseCommandTail(const char* tail) {
     CommandRequest request;

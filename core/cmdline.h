@@ -36,8 +36,6 @@ struct CommandRequest {
 // start with '/' or '-' or the word matches no command.
 CommandRequest parseCommandTail(const char* tail);
 
-ServiceCommand serviceCommandForWord(const std::string& word);
-
 // The narrow command tail: the command line without the program name
 // (quoted or not) and the blanks and tabs that follow it.
 const char* skipProgramName(const char* commandLine);

@@ -6,6 +6,13 @@
 
 namespace {
 
+// Length of the executable's file name: 9 when the path ends in
+// "javaw.exe" (exact case), otherwise 8, whatever those characters are.
+size_t javaExeNameLength(const char* javaExe) {
+    size_t total = strlen(javaExe);
+    return total >= 9 && strcmp(javaExe + total - 9, "javaw.exe") == 0 ? 9 : 8;
+}
+
 // The part of the path before its file name, or false when the path is
 // too short to hold one.
 bool directoryPart(const char* javaExe, size_t extra, size_t* length) {
@@ -22,11 +29,6 @@ bool fail(char* output, size_t cap) {
 }
 
 }  // namespace
-
-size_t javaExeNameLength(const char* javaExe) {
-    size_t total = strlen(javaExe);
-    return total >= 9 && strcmp(javaExe + total - 9, "javaw.exe") == 0 ? 9 : 8;
-}
 
 bool binDirectoryOf(const char* javaExe, char* output, size_t cap) {
     size_t length = 0;

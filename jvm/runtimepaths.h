@@ -7,10 +7,6 @@
 constexpr size_t kBinDirectoryCapacity = 2000;
 constexpr size_t kVmTypeCapacity = 200;
 
-// Length of the executable's file name: 9 when the path ends in
-// "javaw.exe" (exact case), otherwise 8, whatever those characters are.
-size_t javaExeNameLength(const char* javaExe);
-
 // The executable path less its file name and the backslash before it.
 bool binDirectoryOf(const char* javaExe, char* output, size_t cap);
 
