@@ -221,6 +221,7 @@ def test_first_run_marker(wine, make_launcher, tmp_path, tempbase):
     r = launch.run()
     assert r.rc == 1
     assert r.err.startswith("internal 14\n"), r
+    assert r.has("ERROR: java.lang.NoClassDefFoundError: " + FIRST_RUN) and r.trace.warnings() == []
 
     launch.home.write_script(missing_methods=FIRST_RUN + ".firstRun")
     r = launch.run()
