@@ -7,7 +7,7 @@
 #include "config/block.h"
 
 // Reads the whole block into the stores; ends the process on any error.
-// Returns config key 107.
+// Returns the executable type (key::ExecutableType).
 int readConfigBlock();
 
 // File offset where the embedded file records begin.

@@ -2,6 +2,7 @@
 
 #include "config/block.h"
 #include "config/block_reader.h"
+#include "config/keys.h"
 #include "config/locale.h"
 #include "config/store.h"
 #include "core/errors.h"
@@ -11,7 +12,6 @@
 namespace {
 
 uint64_t fileAreaOffset = 0;
-
 
 const char* detectForBlock() { return detectLocale(); }
 
@@ -45,7 +45,7 @@ int readConfigBlock() {
     }
     fileAreaOffset = contents.fileAreaOffset;
     CloseHandle(h);
-    int type = getConfigInt(107);
+    int type = getConfigInt(key::ExecutableType);
     if (type != 1 && type != 5) setMessageBoxMode(false);
     return type;
 }

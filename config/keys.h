@@ -1,6 +1,6 @@
-// Numbers of the configuration keys and message ids the launcher reads.
-// The packing tool's catalogue (config/catalogue.cpp) gives each one its
-// readable name, type and default.
+// Numbers of the configuration keys and message ids the launcher reads,
+// and of the messages older blocks still carry. The catalogue
+// (config/catalogue.cpp) gives each one its readable name, type and default.
 #pragma once
 
 namespace key {
@@ -56,12 +56,20 @@ constexpr int VersionOptionBase = 10201;  // 10201 + 2i prefix, 10202 + 2i optio
 
 namespace msg {
 constexpr int ErrorCaption = 1000;
+constexpr int NoJvmFoundGeneric = 1001;  // not shown; translated for older blocks
+constexpr int PathJvmDamaged = 1002;  // not shown
+constexpr int EnvVarJvmBrokenGeneric = 1003;  // not shown
+constexpr int DirectoryJvmBrokenGeneric = 1004;  // not shown
 constexpr int JvmStartFailed = 1005;
 constexpr int ClassPathEntryMissing = 1006;
+constexpr int WrongParameterUsage = 1007;  // not shown
 constexpr int EnvVarUndefined = 1008;
 constexpr int InternalError = 1009;
 constexpr int MainClassNotFound = 1010;
 constexpr int MainMethodNotFound = 1011;
+constexpr int ErrorTitle = 1012;  // not shown
+constexpr int OkButton = 1013;  // not shown
+constexpr int StartupError = 1014;  // not shown
 constexpr int NoTempDirectory = 1015;
 constexpr int NoJvmFound = 1016;
 constexpr int EnvVarJvmBroken = 1017;

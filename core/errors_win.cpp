@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
 #include "core/errors.h"
@@ -64,7 +65,7 @@ void showError(const wchar_t* text) {
     bool shown = false;
     if (user32) {
         wchar_t caption[kPathCapacity];
-        getMessageOrConfig(1000, caption, kPathCapacity);
+        getMessageOrConfig(msg::ErrorCaption, caption, kPathCapacity);
         // Before the block is read there is no caption text; never show a
         // box without a title.
         if (!caption[0]) copyTextW(caption, kPathCapacity, L"Error");
@@ -104,3 +105,5 @@ void fatalMessageNarrow(int id, const char* argument) {
     showMessageNarrow(id, argument);
     exitProcessWithCleanup(1);
 }
+
+void fatalInternalError(InternalError error) { fatalMessage(msg::InternalError, internalErrorCode(error)); }

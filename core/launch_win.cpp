@@ -47,7 +47,7 @@ void initLauncher() {
 }
 
 void runLaunchSequence(ArgumentVector& arguments, bool ignoreConsole) {
-    if (extractEmbeddedFiles(true) != 0) fatalMessageNarrow(msg::InternalError, "16");
+    if (extractEmbeddedFiles(true) != 0) fatalInternalError(InternalError::EmbeddedFilesNotExtracted);
     setNativeLibraryPath();
     if (ignoreConsole) {
         logLine(L"registering ConsoleCtrlHandler");

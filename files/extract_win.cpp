@@ -95,7 +95,7 @@ int extractOneFile(HANDLE executable, const char* target) {
     if (length <= 0) return 0;
 
     HANDLE file = CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) fatalMessage(msg::InternalError, L"11");
+    if (file == INVALID_HANDLE_VALUE) fatalInternalError(InternalError::ExtractedFileNotCreated);
     int result = copyUnmasked(executable, file, length);
     // Closed on failure too: the file was opened without sharing, and the
     // exit clean-up could not delete it while the handle stays open.

@@ -204,7 +204,7 @@ void createTempDirectory() {
         logLine(L"Could not create dir (%d)", static_cast<int>(GetLastError()));
     }
     tempDirectory[0] = 0;
-    fatalMessage(msg::InternalError, L"7");
+    fatalInternalError(InternalError::TempDirectoryNotCreated);
 }
 
 void emptyDirectory(const char* directory, bool recurse) {

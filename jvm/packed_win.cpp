@@ -76,7 +76,7 @@ void unpackJar(const char* home, const char* packPath) {
     if (!CreateProcessA(application, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                         &startup, &process)) {
         logLine(L"could not create unpack process");
-        fatalMessage(msg::InternalError, L"20");
+        fatalInternalError(InternalError::UnpackNotStarted);
     }
     logLine(L"waiting for unpack200 to finish");
     DWORD exitCode = 0;

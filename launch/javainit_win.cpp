@@ -8,11 +8,11 @@
 #include "config/store.h"
 #include "core/bounded.h"
 #include "core/errors.h"
-#include "core/jni_errors.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/paths.h"
 #include "launch/javavm.h"
+#include "launch/jni_errors.h"
 #include "launch/launchargs.h"
 #include "launch/runtime_contract.h"
 
@@ -140,9 +140,15 @@ FirstRunOutcome runFirstRunCheck(JNIEnv* env) {
     if (!whole || !pathExists(marker)) return FirstRunOutcome::goOn;
 
     jclass cls = env->FindClass(kFirstRunClass);
-    if (!cls) fatalMessageNarrow(msg::InternalError, "14");
+    if (!cls) {
+        clearPendingException(env);
+        fatalInternalError(InternalError::FirstRunClassMissing);
+    }
     jmethodID method = env->GetStaticMethodID(cls, kFirstRunMethod, kFirstRunSignature);
-    if (!method) fatalMessageNarrow(msg::InternalError, "15");
+    if (!method) {
+        clearPendingException(env);
+        fatalInternalError(InternalError::FirstRunMethodMissing);
+    }
     jboolean goOn = env->CallStaticBooleanMethod(cls, method);
     if (!checkJavaException(env, true)) return FirstRunOutcome::failed;
     return goOn != JNI_FALSE ? FirstRunOutcome::goOn : FirstRunOutcome::stop;

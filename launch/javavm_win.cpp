@@ -9,7 +9,6 @@
 #include "config/store.h"
 #include "core/bounded.h"
 #include "core/errors.h"
-#include "core/jni_errors.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/extract.h"
@@ -20,6 +19,7 @@
 #include "launch/envvalue.h"
 #include "launch/expand.h"
 #include "launch/javavm.h"
+#include "launch/jni_errors.h"
 #include "launch/launchargs.h"
 #include "launch/runtime_contract.h"
 #include "launch/vmargs.h"
@@ -82,7 +82,7 @@ ArgumentVector launcherArguments(const ArgumentVector& arguments) {
 [[noreturn]] void failArgumentArray(JNIEnv* env, const wchar_t* what) {
     logError(L"could not build the argument array: %s", what);
     checkJavaException(env, false);
-    fatalMessageNarrow(msg::InternalError, "21");
+    fatalInternalError(InternalError::ArgumentArrayNotBuilt);
 }
 
 jobjectArray newStringArray(JNIEnv* env, const ArgumentVector& parameters) {
@@ -90,12 +90,17 @@ jobjectArray newStringArray(JNIEnv* env, const ArgumentVector& parameters) {
     if (!stringClass) failArgumentArray(env, L"no String class");
     jobjectArray array = env->NewObjectArray(static_cast<jsize>(parameters.size()), stringClass, nullptr);
     if (!array) failArgumentArray(env, L"NewObjectArray failed");
+    env->DeleteLocalRef(stringClass);
     for (size_t i = 0; i < parameters.size(); ++i) {
         logLine(L"param %d: %s", static_cast<int>(i), parameters[i].c_str());
         jstring text = env->NewString(reinterpret_cast<const jchar*>(parameters[i].c_str()),
                                       static_cast<jsize>(parameters[i].size()));
         if (!text) failArgumentArray(env, L"NewString failed");
         env->SetObjectArrayElement(array, static_cast<jsize>(i), text);
+        // The array holds the string now. A VM grants a native frame only
+        // a limited number of local references, fewer than the arguments
+        // a command line can carry.
+        env->DeleteLocalRef(text);
     }
     return array;
 }
@@ -140,11 +145,13 @@ bool invokeLauncherMain(JNIEnv* env, const ArgumentVector& arguments) {
     jclass cls = env->FindClass(name);
     if (!cls) {
         logError(L"could not find main class");
+        checkJavaException(env, false);
         fatalMessage(msg::MainClassNotFound, nullptr);
     }
     jmethodID mainMethod = env->GetStaticMethodID(cls, kMainMethod, kMainSignature);
     if (!mainMethod) {
         logError(L"could not find main method");
+        checkJavaException(env, false);
         fatalMessage(msg::MainMethodNotFound, nullptr);
     }
     ArgumentVector parameters = launcherArguments(arguments);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "config/keys.h"
 #include "pack/pe_stub.h"
 
 namespace {
@@ -114,8 +115,8 @@ long long leadingInteger(const std::string& text) {
 
 bool readFileArea(ByteSource& src, BlockReport* report) {
     report->fileAreaOffset = src.position();
-    const std::string* countText = lastValue(*report, 2002);
-    const std::string* namesText = lastValue(*report, 2003);
+    const std::string* countText = lastValue(*report, key::EmbeddedFileCount);
+    const std::string* namesText = lastValue(*report, key::EmbeddedFileNames);
     long long count = countText ? leadingInteger(*countText) : 0;
     std::vector<std::string> names;
     if (namesText) {
@@ -130,7 +131,8 @@ bool readFileArea(ByteSource& src, BlockReport* report) {
         }
     }
     if (count > static_cast<long long>(names.size()) && count > 0)
-        report->notes.push_back("key 2002 counts " + std::to_string(count) + " files but key 2003 names " +
+        report->notes.push_back("key " + std::to_string(key::EmbeddedFileCount) + " counts " + std::to_string(count) +
+                                " files but key " + std::to_string(key::EmbeddedFileNames) + " names " +
                                 std::to_string(names.size()) + "; the launcher stops after the last name");
     for (long long i = 0; i < count && i < static_cast<long long>(names.size()); ++i) {
         FileRecord record{names[static_cast<size_t>(i)], 0, src.position()};

@@ -23,7 +23,7 @@ enum class InspectStatus {
 };
 
 struct FileRecord {
-    std::string name;  // from config key 2003, ANSI
+    std::string name;  // from key::EmbeddedFileNames, ANSI
     int64_t length = 0;
     uint64_t offset = 0;  // of the length field
 };

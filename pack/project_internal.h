@@ -1,6 +1,7 @@
-// Shared between the two halves of the project reader: the walker with the
-// simple settings (project.cpp) and the structured sections
-// (project_sections.cpp). Not for use outside the project reader.
+// Shared between the parts of the project reader: the walker (project.cpp),
+// the readable settings (project_settings.cpp), the structured sections
+// (project_sections.cpp, project_messages.cpp) and the assembly of the
+// block (project_assemble.cpp). Not for use outside the project reader.
 #pragma once
 
 #include <map>
@@ -60,6 +61,30 @@ bool encodeCommandLine(ProjectContext& ctx, const toml::node& node, const std::s
 bool checkFields(ProjectContext& ctx, const toml::table& table, const std::string& path,
                  const std::vector<std::string>& allowed);
 
+// How a readable setting's value is checked and stored.
+enum class SettingKind {
+    Text,
+    ServiceName,
+    Flag,
+    Integer,
+    Family,
+    ExecutableType,
+    CommandLine,
+    PathList,
+    Dependencies,
+    Version,
+    Redirect,
+    Colour,
+    Search,
+    Description,
+    StopTimeout,
+    BuildStub,
+    BuildArch,
+    BuildTranslations,
+};
+// Reads the value of the setting at `path` (its dotted name) as `kind` says.
+void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path);
+
 // The structured parts: each takes the node under its top-level name.
 void readClassPath(ProjectContext& ctx, const toml::node& node);
 void readSearchSequence(ProjectContext& ctx, const toml::node& node);
@@ -67,3 +92,6 @@ void readVersionOptions(ProjectContext& ctx, const toml::node& node);
 void readEmbeddedFiles(ProjectContext& ctx, const toml::node& node);
 void readMessages(ProjectContext& ctx, const toml::node& node);
 void readRawKeys(ProjectContext& ctx, const toml::node& node);
+
+// The block the parsed project becomes.
+void assembleProject(const ProjectContext& ctx, const ProjectOptions& options, Project* project);

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "config/catalogue.h"
+#include "config/keys.h"
 #include "pack/encode.h"
 #include "pack/project_internal.h"
 #include "pack/text_codec.h"
@@ -111,7 +112,7 @@ void readRawKeys(ProjectContext& ctx, const toml::node& node) {
             ctx.error(key.source(), "'" + name + "' is not a key number; write raw keys as \"141\" = \"value\"");
             continue;
         }
-        if (number == 2002 || number == 2003) {
+        if (number == key::EmbeddedFileCount || number == key::EmbeddedFileNames) {
             ctx.error(key.source(), "key " + name + " lists the embedded files; add files with [[files]] instead");
             continue;
         }

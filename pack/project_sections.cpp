@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "config/catalogue.h"
+#include "config/keys.h"
 #include "pack/encode.h"
 #include "pack/project_internal.h"
 #include "pack/text_codec.h"
@@ -310,11 +311,11 @@ bool checkFields(ProjectContext& ctx, const toml::table& table, const std::strin
 }
 
 void readClassPath(ProjectContext& ctx, const toml::node& node) {
-    readEntryList(ctx, node, "classpath", 121, rawClassPathItem, classPathItem);
+    readEntryList(ctx, node, "classpath", key::ClassPath, rawClassPathItem, classPathItem);
 }
 
 void readSearchSequence(ProjectContext& ctx, const toml::node& node) {
-    readEntryList(ctx, node, "jvm.search", 128, rawSearchItem, searchItem);
+    readEntryList(ctx, node, "jvm.search", key::SearchSequence, rawSearchItem, searchItem);
 }
 
 void readVersionOptions(ProjectContext& ctx, const toml::node& node) {
@@ -331,7 +332,7 @@ void readVersionOptions(ProjectContext& ctx, const toml::node& node) {
         std::string label = numbered("version option line", i), prefix, ansiPrefix, options;
         const toml::table* table = requireTable(ctx, *array->get(i), label);
         if (!table || !checkFields(ctx, *table, label, {"prefix", "options"})) continue;
-        int prefixKey = 10201 + 2 * static_cast<int>(i);
+        int prefixKey = key::VersionOptionBase + 2 * static_cast<int>(i);
         if (stringField(ctx, *table, "prefix", label, &prefix) &&
             toAnsiText(ctx, *table->get("prefix"), label + ".prefix", prefix, &ansiPrefix))
             storeSetting(ctx, *table->get("prefix"), label + ".prefix", prefixKey, ansiPrefix);
@@ -342,7 +343,7 @@ void readVersionOptions(ProjectContext& ctx, const toml::node& node) {
             ctx.error(*table, label + " needs 'options'");
         }
     }
-    if (array->size() > 0) storeSetting(ctx, node, "version_options", 10200, std::to_string(array->size()));
+    if (array->size() > 0) storeSetting(ctx, node, "version_options", key::VersionOptionCount, std::to_string(array->size()));
 }
 
 void readEmbeddedFiles(ProjectContext& ctx, const toml::node& node) {

@@ -1,5 +1,7 @@
 #include "pack/tests/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -116,4 +118,28 @@ int64_t le64(const std::string& b, size_t at) {
     uint64_t v = 0;
     for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
     return static_cast<int64_t>(v);
+}
+
+std::map<int, std::string> configOf(const Project& project) {
+    std::map<int, std::string> out;
+    for (const auto& [key, value] : project.block.config) out[key] = value;
+    return out;
+}
+
+Project parseOk(const std::string& text, const std::filesystem::path& base, ProjectOptions options) {
+    Project project;
+    std::vector<Diagnostic> diagnostics;
+    bool ok = parseProjectText(text, "app.toml", base, options, &project, &diagnostics);
+    std::string all;
+    for (const auto& d : diagnostics) all += formatDiagnostic(d) + "\n";
+    EXPECT_TRUE(ok) << all;
+    return project;
+}
+
+std::vector<Diagnostic> parseErrors(const std::string& text, const std::filesystem::path& base) {
+    Project project;
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_FALSE(parseProjectText(text, "app.toml", base, ProjectOptions(), &project, &diagnostics)) << text;
+    EXPECT_FALSE(diagnostics.empty());
+    return diagnostics;
 }

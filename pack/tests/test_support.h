@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "pack/project.h"
 
 struct PeShape {
     bool pe32plus = false;
@@ -50,3 +53,9 @@ std::wstring launcherMessage(int id);
 
 uint32_t le32(const std::string& bytes, size_t at);
 int64_t le64(const std::string& bytes, size_t at);
+
+// Project text through parseProjectText as "app.toml": parseOk expects
+// success, parseErrors failure with at least one diagnostic.
+Project parseOk(const std::string& text, const std::filesystem::path& base = ".", ProjectOptions options = {});
+std::vector<Diagnostic> parseErrors(const std::string& text, const std::filesystem::path& base = ".");
+std::map<int, std::string> configOf(const Project& project);

@@ -31,9 +31,9 @@ def runtime_folder(launch, helper=HELPER, first_run=False):
 
 
 def string_array(values):
-    calls = [("FindClass", "java/lang/String"), ("NewObjectArray", len(values), None)]
+    calls = [("FindClass", "java/lang/String"), ("NewObjectArray", len(values), None), ("DeleteLocalRef",)]
     for i, value in enumerate(values):
-        calls += [("NewString", value, len(value)), ("SetObjectArrayElement", i)]
+        calls += [("NewString", value, len(value)), ("SetObjectArrayElement", i), ("DeleteLocalRef",)]
     return calls
 
 
@@ -112,14 +112,25 @@ def test_redirection_names_and_the_string_array(wine, make_launcher, tmp_path, t
     assert r.main_args() == ["true", "com.example.Main", "$x", "", "false", "first", "--fixed",
                              launch.win("data"), "two words", "second"]
 
+    # More arguments than a VM grants local references to a native frame:
+    # each string is released as soon as the array holds it.
+    many = [f"a{i}" for i in range(4000)]
+    r = launch.run("/run", *many)
+    assert r.rc == 0, r
+    assert r.main_args()[5:] == many[:1] + ["--fixed", launch.win("data"), "two words"] + many[1:]
+    made = [line.result for line in r.trace.calls("NewString")]
+    assert len(made) == len(r.main_args()) and {line.args[0] for line in r.trace.calls("DeleteLocalRef")} >= set(made)
+
 
 def test_missing_launcher_class_or_main(wine, make_launcher, tmp_path, tempbase):
     launch = Launch(wine, make_launcher, tmp_path, tempbase, script={"missing_classes": VANTREL})
     r = launch.run()
     assert r.rc == 1
     assert r.err.startswith("no launcher class\n"), r
-    assert r.has("ERROR: could not find main class")
+    at = r.index("ERROR: could not find main class")
+    assert r.lines[at + 1:at + 3] == ["ERROR: an exception occurred", "ERROR: java.lang.NoClassDefFoundError: " + VANTREL]
     assert not r.trace.calls("CallStaticVoidMethod") and not r.trace.calls("DestroyJavaVM")
+    assert r.trace.warnings() == []  # nothing called with the lookup's exception pending
 
     launch.home.write_script(missing_methods=VANTREL + ".main")
     r = launch.run()
@@ -210,6 +221,7 @@ def test_first_run_marker(wine, make_launcher, tmp_path, tempbase):
     r = launch.run()
     assert r.rc == 1
     assert r.err.startswith("internal 14\n"), r
+    assert r.has("ERROR: java.lang.NoClassDefFoundError: " + FIRST_RUN) and r.trace.warnings() == []
 
     launch.home.write_script(missing_methods=FIRST_RUN + ".firstRun")
     r = launch.run()

@@ -17,8 +17,10 @@ namespace {
 int stringsBeforeFailure = -1;  // NewString fails after this many; -1 never
 bool arrayFails = false;
 int stringsMade = 0;
+int liveStrings = 0, mostLiveStrings = 0;  // strings made and not yet deleted
 int mainCalls = 0;
 int token = 0;  // any address serves as a reference or method id
+int stringToken = 0;  // the one reference every string gets
 
 jclass JNICALL findClass(JNIEnv*, const char*) { return reinterpret_cast<jclass>(&token); }
 jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass, const char*, const char*) {
@@ -30,7 +32,11 @@ jobjectArray JNICALL newObjectArray(JNIEnv*, jsize, jclass, jobject) {
 jstring JNICALL newString(JNIEnv*, const jchar*, jsize) {
     if (stringsBeforeFailure >= 0 && stringsMade >= stringsBeforeFailure) return nullptr;
     ++stringsMade;
-    return reinterpret_cast<jstring>(&token);
+    if (++liveStrings > mostLiveStrings) mostLiveStrings = liveStrings;
+    return reinterpret_cast<jstring>(&stringToken);
+}
+void JNICALL deleteLocalRef(JNIEnv*, jobject ref) {
+    if (ref == reinterpret_cast<jobject>(&stringToken)) --liveStrings;
 }
 void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray, jsize, jobject) {}
 void JNICALL callStaticVoidMethodV(JNIEnv*, jclass, jmethodID, va_list) { ++mainCalls; }
@@ -47,6 +53,7 @@ struct FakeJni {
         table.NewObjectArray = newObjectArray;
         table.NewString = newString;
         table.SetObjectArrayElement = setObjectArrayElement;
+        table.DeleteLocalRef = deleteLocalRef;
         table.CallStaticVoidMethodV = callStaticVoidMethodV;
         table.ExceptionOccurred = exceptionOccurred;
         table.ExceptionClear = exceptionClear;
@@ -65,6 +72,7 @@ protected:
         stringsBeforeFailure = -1;
         arrayFails = false;
         stringsMade = 0;
+        liveStrings = mostLiveStrings = 0;
         mainCalls = 0;
     }
     void TearDown() override { clearStores(); }
@@ -76,6 +84,7 @@ protected:
 TEST_F(LaunchJni, MainGetsCalledWithTheWholeArray) {
     EXPECT_TRUE(invokeLauncherMain(&jni.env, {L"a", L"b"}));
     EXPECT_EQ(stringsMade, 7);
+    EXPECT_EQ(mostLiveStrings, 1);  // each released once it is in the array
     EXPECT_EQ(mainCalls, 1);
 }
 

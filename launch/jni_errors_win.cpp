@@ -1,8 +1,9 @@
 #include <jni.h>
 
 #include "core/bounded.h"
-#include "core/jni_errors.h"
 #include "core/log.h"
+#include "launch/jni_errors.h"
+#include "launch/runtime_contract.h"
 
 bool checkJavaException(JNIEnv* env, bool describe) {
     jthrowable exception = env->ExceptionOccurred();
@@ -11,7 +12,7 @@ bool checkJavaException(JNIEnv* env, bool describe) {
     // Describing the exception must not be confused by the pending one.
     env->ExceptionClear();
     jclass cls = env->GetObjectClass(exception);
-    jmethodID toString = cls ? env->GetMethodID(cls, "toString", "()Ljava/lang/String;") : nullptr;
+    jmethodID toString = cls ? env->GetMethodID(cls, kToStringMethod, kToStringSignature) : nullptr;
     jstring text = toString ? static_cast<jstring>(env->CallObjectMethod(exception, toString)) : nullptr;
     if (text && !env->ExceptionCheck()) {
         const jchar* chars = env->GetStringChars(text, nullptr);

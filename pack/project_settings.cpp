@@ -1,0 +1,209 @@
+// The readable settings of a project file: how each kind of value is
+// checked and which key it is stored under.
+#include <cstdint>
+#include <filesystem>
+
+#include "config/catalogue.h"
+#include "config/keys.h"
+#include "pack/encode.h"
+#include "pack/project_internal.h"
+#include "pack/text_codec.h"
+
+namespace {
+
+int keyOf(const std::string& path) {
+    const ConfigKeyInfo* info = findConfigKeyByName(path.c_str());
+    return info ? info->key : 0;
+}
+
+void readTextSetting(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (readString(ctx, node, path, &utf8) && toAnsiText(ctx, node, path, utf8, &ansi))
+        storeSetting(ctx, node, path, keyOf(path), ansi);
+}
+
+// The Service Control Manager refuses slashes in service names and names
+// longer than 256 characters; better to hear it now than at "install".
+void readServiceName(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (!readString(ctx, node, path, &utf8) || !toAnsiText(ctx, node, path, utf8, &ansi)) return;
+    if (ansi.find_first_of("/\\") != std::string::npos || ansi.size() > 256) {
+        ctx.error(node, path + " must not contain / or \\ and may have at most 256 characters (Windows service names)");
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), ansi);
+}
+
+void readFamily(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string value;
+    if (!readString(ctx, node, path, &value)) return;
+    if (value != "v" && value != "m") {
+        ctx.error(node, path + " must be \"v\" (vantrel family) or \"m\" (morlin family), not \"" + value + "\"");
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), value);
+}
+
+void readExecutableType(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    static const struct {
+        const char* name;
+        int value;
+    } names[] = {{"console", 0}, {"gui", 1}, {"service", 4}};
+    int value = -1;
+    if (const auto* text = node.as_string()) {
+        for (const auto& n : names)
+            if (text->get() == n.name) value = n.value;
+        if (value < 0) {
+            ctx.error(node, path + " \"" + text->get() + "\" is unknown; use \"console\", \"gui\", \"service\" or a number 0 to 9");
+            return;
+        }
+    } else if (node.is_integer()) {
+        if (!readInt32(ctx, node, path, 0, 9, &value)) return;
+    } else {
+        ctx.error(node, path + " must be \"console\", \"gui\", \"service\" or a number 0 to 9, not " + describeValue(node));
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), std::to_string(value));
+}
+
+void readCommandLine(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string ansi;
+    if (encodeCommandLine(ctx, node, path, &ansi)) storeSetting(ctx, node, path, keyOf(path), ansi);
+}
+
+void readJoinedList(ProjectContext& ctx, const toml::node& node, const std::string& path, char separator) {
+    std::vector<std::string> items;
+    if (!readTextList(ctx, node, path, &items)) return;
+    std::string joined, error;
+    if (node.is_array()) {
+        for (const std::string& item : items) {
+            if (!checkListItem(item, separator, &error)) {
+                ctx.error(node, path + ": " + error);
+                return;
+            }
+            joined += (joined.empty() ? "" : std::string(1, separator)) + item;
+        }
+    } else if (!items.empty()) {
+        joined = items[0];
+    }
+    storeSetting(ctx, node, path, keyOf(path), joined);
+}
+
+void readVersion(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string value, error;
+    if (!readString(ctx, node, path, &value)) return;
+    if (!checkVersionText(value, &error)) {
+        ctx.error(node, path + ": " + error);
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), value);
+}
+
+void readRedirect(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (!readString(ctx, node, path, &utf8)) return;
+    if (utf8.empty()) {
+        ctx.error(node, path + " is empty; leave the setting out to keep the stream where it is");
+        return;
+    }
+    if (!toAnsiText(ctx, node, path, utf8, &ansi)) return;
+    if (storeSetting(ctx, node, path, keyOf(path), ansi)) storeSetting(ctx, node, path, keyOf(path + "_enabled"), "1");
+}
+
+bool colourPart(const std::string& text, int* value) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *value = std::stoi(text);
+    return *value <= 255;
+}
+
+void readColour(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    const char* hint = " must be \"red,green,blue\" (e.g. \"0,0,0\") or [red, green, blue], each 0 to 255";
+    int parts[3] = {0, 0, 0};
+    if (const auto* text = node.as_string()) {
+        std::string rest = text->get();
+        for (int i = 0; i < 3; ++i) {
+            size_t comma = i < 2 ? rest.find(',') : rest.size();
+            if (comma == std::string::npos || !colourPart(rest.substr(0, comma), &parts[i])) {
+                ctx.error(node, path + hint);
+                return;
+            }
+            rest = i < 2 ? rest.substr(comma + 1) : std::string();
+        }
+    } else if (const auto* array = node.as_array()) {
+        if (array->size() != 3) {
+            ctx.error(node, path + hint);
+            return;
+        }
+        for (int i = 0; i < 3; ++i)
+            if (!readInt32(ctx, *array->get(static_cast<size_t>(i)), path, 0, 255, &parts[i])) return;
+    } else {
+        ctx.error(node, path + hint);
+        return;
+    }
+    std::string value = std::to_string(parts[0]) + "," + std::to_string(parts[1]) + "," + std::to_string(parts[2]);
+    storeSetting(ctx, node, path, keyOf(path), value);
+}
+
+void readDescription(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8;
+    std::u16string text;
+    CodecProblem problem;
+    if (!readString(ctx, node, path, &utf8)) return;
+    if (!utf8ToUtf16(utf8, &text, &problem)) {
+        ctx.error(node, path + " is not valid UTF-8");
+        return;
+    }
+    ctx.setEnglish(msg::ServiceDescription, text, node);
+}
+
+void readBuild(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path) {
+    std::string value;
+    if (kind == SettingKind::BuildTranslations) {
+        bool on = true;
+        if (readBool(ctx, node, path, &on)) ctx.defaultTranslations = on;
+    } else if (kind == SettingKind::BuildStub) {
+        if (readString(ctx, node, path, &value)) ctx.stub = ctx.baseDir / std::filesystem::u8path(value);
+    } else if (readString(ctx, node, path, &value)) {
+        if (value != "i686" && value != "x86_64")
+            ctx.error(node, path + " must be \"i686\" or \"x86_64\", not \"" + value + "\"");
+        else
+            ctx.arch = value;
+    }
+}
+
+}  // namespace
+
+void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path) {
+    bool on = false;
+    int number = 0;
+    switch (kind) {
+    case SettingKind::Text: readTextSetting(ctx, node, path); break;
+    case SettingKind::ServiceName: readServiceName(ctx, node, path); break;
+    case SettingKind::Flag:
+        if (readBool(ctx, node, path, &on)) storeSetting(ctx, node, path, keyOf(path), on ? "1" : "0");
+        break;
+    case SettingKind::Integer:
+        if (readInt32(ctx, node, path, INT32_MIN, INT32_MAX, &number))
+            storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
+        break;
+    case SettingKind::StopTimeout:
+        // The launcher waits this many seconds for the application to end
+        // after a service stop before it ends it by force.
+        if (readInt32(ctx, node, path, 1, 86400, &number))
+            storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
+        break;
+    case SettingKind::Family: readFamily(ctx, node, path); break;
+    case SettingKind::ExecutableType: readExecutableType(ctx, node, path); break;
+    case SettingKind::CommandLine: readCommandLine(ctx, node, path); break;
+    case SettingKind::PathList: readJoinedList(ctx, node, path, ';'); break;
+    case SettingKind::Dependencies: readJoinedList(ctx, node, path, ','); break;
+    case SettingKind::Version: readVersion(ctx, node, path); break;
+    case SettingKind::Redirect: readRedirect(ctx, node, path); break;
+    case SettingKind::Colour: readColour(ctx, node, path); break;
+    case SettingKind::Search: readSearchSequence(ctx, node); break;
+    case SettingKind::Description: readDescription(ctx, node, path); break;
+    case SettingKind::BuildStub:
+    case SettingKind::BuildArch:
+    case SettingKind::BuildTranslations: readBuild(ctx, kind, node, path); break;
+    }
+}

@@ -1,0 +1,98 @@
+// Project files with mistakes: each problem is named by line, with a
+// suggestion where one helps, and all of them in file order.
+#include <gtest/gtest.h>
+
+#include "pack/project.h"
+#include "pack/starter.h"
+#include "pack/tests/test_support.h"
+
+namespace {
+
+// The single diagnostic of `text`, which must be on `line` and mention `words`.
+void expectError(const std::string& text, int line, const std::string& words) {
+    auto diagnostics = parseErrors(text);
+    ASSERT_EQ(diagnostics.size(), 1u) << formatDiagnostic(diagnostics[0]);
+    EXPECT_EQ(diagnostics[0].line, line) << formatDiagnostic(diagnostics[0]);
+    EXPECT_NE(diagnostics[0].message.find(words), std::string::npos) << formatDiagnostic(diagnostics[0]);
+}
+
+TEST(ProjectErrors, UnknownNamesGetSuggestions) {
+    expectError("[application]\nmain_clas = \"a.B\"\n", 2, "did you mean 'main_class'");
+    expectError("main_class = \"a.B\"\n", 1, "belongs in [application]");
+    expectError("\n[jvm]\nmin_version = \"1.8\"\nsearchh = []\n", 4, "did you mean 'search'");
+    expectError("[splash.line1]\ncolor = \"0,0,0\"\n", 2, "did you mean 'colour'");
+    expectError("[appliction]\n", 1, "did you mean 'application'");
+    expectError("[messages]\nno_jvm_fund = \"x\"\n", 2, "did you mean 'no_jvm_found'");
+    expectError("[messages]\n1999 = \"x\"\n", 2, "unknown message id 1999");
+    expectError("[application]\nfiles = []\n", 2, "top-level section");
+    expectError("[[classpath]]\ntype = \"archive\"\npath = \"a.jar\"\nmandatroy = true\n", 4, "did you mean 'mandatory'");
+}
+
+TEST(ProjectErrors, WrongTypesAndValues) {
+    expectError("[application]\nsingle_instance = \"yes\"\n", 2, "true or false, not a string");
+    expectError("[application]\nexecutable_type = \"window\"\n", 2, "\"gui\"");
+    expectError("[application]\nexecutable_type = 12\n", 2, "between 0 and 9");
+    expectError("[application]\nfamily = \"x\"\n", 2, "\"v\"");
+    expectError("[application]\nmain_class = 5\n", 2, "must be a string");
+    expectError("[jvm]\nmin_version = \"eleven\"\n", 2, "not a version");
+    expectError("[jvm]\nmin_version = \"17\"\nmax_version = \"11\"\n", 3, "no runtime can match");
+    expectError("[jvm]\nsearch = [{ type = \"bundled\", var = \"X\" }]\n", 2, "take 'path'");
+    expectError("[jvm]\nsearch = [{ type = \"network\" }]\n", 2, "unknown type");
+    expectError("[[classpath]]\ntype = \"scan\"\npath = \"lib\"\n", 3, "take 'dir'");
+    expectError("[[classpath]]\npath = \"lib\"\n", 1, "needs 'type'");
+    expectError("classpath = [\"a0lib\"]\n", 1, "not a class path entry");
+    expectError("[splash.line1]\ncolour = \"300,0,0\"\n", 2, "0 to 255");
+    expectError("[splash.line1]\nx = 3000000000\n", 2, "between");
+    expectError("[application]\nnative_library_dirs = [\"a;b\"]\n", 2, "separates items");
+    expectError("[service]\ndependencies = [\"a,b\"]\n", 2, "separates items");
+    expectError("[service]\nstop_timeout = 0\n", 2, "between 1 and 86400");
+    expectError("[service]\nstop_timeout = \"30\"\n", 2, "must be an integer");
+    expectError("[application]\nvm_options = [\"it's \\\"x\\\"\"]\n", 2, "both a single and a double quote");
+    expectError("[redirect]\nstderr = \"\"\n", 2, "leave the setting out");
+    expectError("[application]\nservice_name = 'My\\Service'\n", 2, "service names");
+    expectError("[application]\nmain_class = \"a\\nb\"\n", 2, "control character");
+    expectError("[application]\nservice_name = \"\xE4\xB8\xAD\"\n", 2, "U+4E2D");
+    expectError("[messages.DE]\n1000 = \"x\"\n", 1, "not a locale code");
+    expectError("[keys]\n\"abc\" = \"x\"\n", 2, "not a key number");
+    expectError("[keys]\n\"2003\" = \"x.jar\"\n", 2, "[[files]]");
+    expectError("[build]\narch = \"arm64\"\n", 2, "i686");
+    expectError("[service]\ndescription = \"a\"\n[messages]\nservice_description = \"b\"\n", 4, "line 2");
+    expectError("[messages]\n20017 = \"b\"\n[service]\ndescription = \"a\"\n", 4, "line 2");
+    expectError("application = 5\n", 1, "must be a table");
+    expectError("[application]\nmain_class = \"a.B\"\n[application]\n", 3, "not valid TOML");
+}
+
+TEST(ProjectErrors, LengthLimitsOfTheLauncher) {
+    std::string longClass(6000, 'a');
+    expectError("[application]\nmain_class = \"" + longClass + "\"\n", 2, "at most 5999");
+    expectError("[application]\nfamily = \"m\"\n[keys]\n\"2001\" = \"vv\"\n", 4, "at most 1");
+    std::string longArgs(2000, 'x');
+    expectError("\n\n[application]\narguments = \"" + longArgs + "\"\n", 4, "at most 1999");
+    parseOk("[application]\nmain_class = \"" + std::string(5999, 'a') + "\"\n");
+    std::string longMessage(6000, 'm');
+    expectError("[messages]\n1000 = \"" + longMessage + "\"\n", 2, "at most 5999");
+}
+
+TEST(ProjectErrors, AllProblemsAreReportedInFileOrder) {
+    auto d = parseErrors("[jvm]\nrequire_jdk = 1\n[application]\nsingle_instance = 1\nfoo = 2\n");
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_EQ(d[0].line, 2);
+    EXPECT_EQ(d[1].line, 4);
+    EXPECT_EQ(d[2].line, 5);
+    EXPECT_EQ(formatDiagnostic(d[0]).rfind("app.toml:2:", 0), 0u) << formatDiagnostic(d[0]);
+}
+
+TEST(ProjectFile, StarterProjectParsesAndMissingFilesAreReported) {
+    Project project = parseOk(starterProjectText());
+    auto config = configOf(project);
+    EXPECT_EQ(config[122], "com.example.Main");
+    EXPECT_EQ(config[121], "A1lib\\app.jar;S0lib");
+    EXPECT_EQ(project.arch, "x86_64");
+
+    std::vector<Diagnostic> diagnostics;
+    EXPECT_FALSE(loadProjectFile("/nonexistent/project.toml", ProjectOptions(), &project, &diagnostics));
+    ASSERT_EQ(diagnostics.size(), 1u);
+    EXPECT_NE(diagnostics[0].message.find("cannot open"), std::string::npos);
+}
+
+}  // namespace
