@@ -1,12 +1,163 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "config/keys.h"
+#include "config/store.h"
+#include "core/bounded.h"
 #include "jvm/ranking.h"
 #include "jvm/registrations.h"
 #include "jvm/runtimepaths.h"
+#include "jvm/search.h"
 #include "jvm/sequence.h"
+#include "tests/support/log_capture.h"
+
+namespace {
+
+// A machine for the search: which homes hold a runtime the bounds accept,
+// which only a java.exe, and which candidates' jvm.dll loads. Every call
+// of a hook is written down, so the order of the tries can be checked.
+struct FakeMachine {
+    std::string preferred, installer;  // location file lines; empty: no file
+    std::set<std::string> runtimes, javaOnly, variables, loadable;
+    bool onPath = false, inRegistry = false;
+    std::string previousUser, previousMachine;
+    std::string cachedVersion;
+    std::string candidate;
+    std::vector<std::string> calls;
+    SearchOutcome outcome;
+
+    bool take(const std::string& call, const std::string& found, bool ok) {
+        calls.push_back(call);
+        candidate = ok ? found : "";
+        return ok;
+    }
+    const char* previous(const std::string& exe) {
+        calls.push_back("previous");
+        candidate = exe;
+        return exe.empty() ? nullptr : candidate.c_str();
+    }
+    SearchHooks hooks() {
+        SearchHooks h;
+        h.readLocationFile = [this](const wchar_t* suffix, char* line, size_t cap) {
+            const std::string& text = std::wstring(suffix).find(L"pref_") != std::wstring::npos ? preferred : installer;
+            return !text.empty() && copyText(line, cap, text.c_str());
+        };
+        h.testLocation = [this](const char* dir, const SearchBounds& bounds, bool existenceOnly) {
+            EXPECT_EQ(bounds.minimum, parseVersion("1.8"));
+            bool exists = runtimes.count(dir) || javaOnly.count(dir);
+            return take("location " + std::string(dir), exists ? dir : "", existenceOnly ? exists : runtimes.count(dir) > 0) ||
+                   existenceOnly;
+        };
+        h.testEnvironmentVariable = [this](const char* name, const SearchBounds&) {
+            return take("env " + std::string(name), "env:" + std::string(name), variables.count(name) > 0);
+        };
+        h.testSearchPath = [this](const SearchBounds&) { return take("path", "path", onPath); };
+        h.scanRegistry = [this](const SearchBounds&) { return take("registry", "registry", inRegistry); };
+        h.previousInstallation = [this](bool machine, const SearchBounds&) {
+            return previous(machine ? previousMachine : previousUser);
+        };
+        h.existingCandidate = [this]() { return candidate.empty() ? nullptr : candidate.c_str(); };
+        h.cachedCandidateVersion = [this]() { return cachedVersion.empty() ? nullptr : cachedVersion.c_str(); };
+        h.loadCandidate = [this]() { return take("load " + candidate, candidate, loadable.count(candidate) > 0); };
+        h.expand = [](char* text, size_t cap) {
+            std::string s = text;
+            if (s.rfind("%APP%", 0) == 0) copyText(text, cap, ("c:\\app" + s.substr(5)).c_str());
+        };
+        return h;
+    }
+    void search(const char* sequence) {
+        clearStores();
+        clearCapturedLog();
+        storeConfigValue(key::SearchSequence, sequence);
+        storeConfigValue(key::MinVersion, "1.8");
+        searchJvmWith(hooks(), outcome);
+        clearStores();
+    }
+};
+
+using Lines = std::vector<std::wstring>;
+using Calls = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Search, EveryStageInOrderWhenNothingIsFound) {
+    FakeMachine m;
+    m.preferred = "c:\\pref";
+    m.installer = "c:\\inst";
+    m.search("Bjre;A%APP%\\jre;EJAVA_HOME;S;Y;Xbad;Ac:\\abs");
+    EXPECT_EQ(capturedLog(), (Lines{L"Searching for a JVM", L"MinVersion: 1.8, MaxVersion: ",
+                                    L"Has preferred location c:\\pref", L"Testing location jre (type B)",
+                                    L"Testing location c:\\app\\jre (type A)", L"Testing location JAVA_HOME (type E)",
+                                    L"Testing location  (type S)", L"Testing location  (type Y)",
+                                    L"Testing location bad (type X)", L"Testing location c:\\abs (type A)",
+                                    L"Has installer location c:\\inst", L"Testing relative location jre",
+                                    L"Testing relative location %APP%\\jre", L"Search sequence finished"}));
+    EXPECT_EQ(m.calls, (Calls{"location c:\\pref", "location jre", "location c:\\app\\jre", "env JAVA_HOME", "path",
+                              "registry", "location c:\\abs", "location c:\\inst", "location jre",
+                              "location %APP%\\jre", "previous", "previous", "env MORLIN_JAVA_HOME",
+                              "env VANTREL_JAVA_HOME"}));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceNone);
+    EXPECT_FALSE(m.outcome.loaded);
+}
+
+TEST(Search, StopsAtTheFirstCandidateThatLoads) {
+    FakeMachine m;
+    m.runtimes = {"c:\\broken", "jre"};
+    m.variables = {"JAVA_HOME"};
+    m.loadable = {"env:JAVA_HOME", "jre"};
+    m.search("Ac:\\broken;EJAVA_HOME;Bjre");
+    EXPECT_EQ(m.calls, (Calls{"location c:\\broken", "load c:\\broken", "env JAVA_HOME", "load env:JAVA_HOME"}));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceEnvironment);
+    EXPECT_EQ(m.outcome.locationText, "JAVA_HOME");
+    EXPECT_TRUE(m.outcome.loaded);
+
+    // The preferred location comes before the whole sequence.
+    m.preferred = "jre";
+    m.calls.clear();
+    m.search("EJAVA_HOME");
+    EXPECT_EQ(m.calls, (Calls{"location jre", "load jre"}));
+    EXPECT_TRUE(logContains(L"Using preferred location"));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceDirectory);
+}
+
+TEST(Search, TheLastAcceptedCandidateChoosesTheMessage) {
+    FakeMachine m;
+    m.runtimes = {"c:\\broken"};
+    m.inRegistry = true;
+    m.search("Ac:\\broken;Y");
+    // The registry gives no location text: the directory's stays.
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
+    EXPECT_EQ(m.outcome.locationText, "c:\\broken");
+    EXPECT_FALSE(m.outcome.loaded);
+    EXPECT_EQ(m.calls.back(), "env VANTREL_JAVA_HOME");
+
+    m.calls.clear();
+    m.previousMachine = "c:\\old\\bin\\java.exe";
+    m.loadable = {m.previousMachine};
+    m.search("");
+    EXPECT_EQ(m.calls, (Calls{"previous", "previous", "load c:\\old\\bin\\java.exe"}));
+    EXPECT_TRUE(logContains(L"found JRE from previous installation (machine) c:\\old\\bin\\java.exe"));
+    EXPECT_FALSE(logContains(L"Search sequence finished"));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
+}
+
+TEST(Search, RelativePassNeedsOnlyAJavaExecutable) {
+    FakeMachine m;
+    m.javaOnly = {"jre", "c:\\abs"};
+    m.loadable = {"jre"};
+    m.cachedVersion = "1.8.0_99";
+    m.search("Ac:\\abs;Rmissing;Ajre");
+    Lines log = capturedLog();
+    Lines tail(log.end() - 4, log.end());
+    EXPECT_EQ(tail, (Lines{L"Testing relative location missing", L"Testing relative location jre", L"jre exists",
+                           L"got version from registry 1.8.0_99"}));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceDirectory);
+    EXPECT_EQ(m.outcome.locationText, "jre");
+    EXPECT_TRUE(m.outcome.loaded);
+}
 
 TEST(SearchSequence, SplitsIntoLetterAndTextSkippingEmptyEntries) {
     auto entries = splitSearchSequence("B.\\jre;Y;EJAVA_HOME;EJDK_HOME;");
