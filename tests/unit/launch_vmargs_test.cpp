@@ -11,11 +11,12 @@
 
 namespace {
 
-// Stands in for the launcher's directive processing: directives set the
-// class path texts, everything else becomes an option, in arrival order.
+// The launcher's own directive processing over a file system of none:
+// an include is only written down.
 struct Collected {
     OptionList options;
     ClassPathTexts texts;
+    IncludeChain chain;
     std::vector<std::wstring> includes;
     std::vector<std::wstring> expanded;
 };
@@ -24,6 +25,19 @@ std::string narrow(const std::wstring& text) {
     std::vector<char> out(text.size() * 2 + 1);
     narrowText(out.data(), out.size(), text.c_str());
     return out.data();
+}
+
+OptionFileHooks fileHooksFor(Collected& c) {
+    OptionFileHooks hooks;
+    hooks.expand = [](wchar_t*, size_t, bool) { return true; };
+    hooks.resolve = [](wchar_t* out, size_t cap, const wchar_t* name, const wchar_t*) { return copyTextW(out, cap, name); };
+    hooks.chainKey = [](const wchar_t* path) { return std::wstring(path); };
+    hooks.open = [&c](const wchar_t* path) -> FILE* {
+        c.includes.push_back(path);
+        return nullptr;
+    };
+    hooks.narrow = narrow;
+    return hooks;
 }
 
 OptionLineHooks hooksFor(Collected& c) {
@@ -37,14 +51,8 @@ OptionLineHooks hooksFor(Collected& c) {
         copyTextW(text, cap, s.c_str());
     };
     hooks.apply = [&c](const std::wstring& line) {
-        std::wstring rest;
-        switch (classifyOptionLine(line, &rest)) {
-        case OptionLineKind::Include: c.includes.push_back(rest); c.options.push_back("<include " + narrow(rest) + ">"); break;
-        case OptionLineKind::ClassPath: c.texts.hasReplacement = true; c.texts.replacement = narrow(rest); break;
-        case OptionLineKind::ClassPathPrefix: c.texts.hasPrefix = true; c.texts.prefix = narrow(rest); break;
-        case OptionLineKind::ClassPathSuffix: c.texts.hasSuffix = true; c.texts.suffix = narrow(rest); break;
-        case OptionLineKind::Option: c.options.push_back(narrow(line)); break;
-        }
+        OptionFileTarget target{c.options, c.texts, c.chain};
+        applyVmOptionLineWith(fileHooksFor(c), target, nullptr, line.c_str());
     };
     return hooks;
 }
@@ -114,8 +122,9 @@ TEST_F(LaunchVmOptions, ClassPathDirectivesNeedOneQuotedToken) {
     EXPECT_TRUE(c.texts.hasSuffix);
     EXPECT_EQ(c.texts.suffix, "lib\\extra.jar");
     EXPECT_FALSE(c.texts.hasReplacement);
-    OptionList expected = {"-classpath", "lib\\other.jar", "<include extra.vmoptions>"};
+    OptionList expected = {"-classpath", "lib\\other.jar"};
     EXPECT_EQ(c.options, expected);
+    EXPECT_EQ(c.includes, std::vector<std::wstring>{L"extra.vmoptions"});
 }
 
 TEST_F(LaunchVmOptions, FirstMatchingVersionLineWins) {
