@@ -41,6 +41,10 @@ struct SearchResult {
     HMODULE module = nullptr;
 };
 
+// At namespace scope: a function-local static with a run-time initialiser
+// would bring in the library's thread-safe guard.
+SearchResult result;
+
 bool testLocation(SearchResult& r, const char* directory, const SearchBounds& bounds, bool existenceOnly) {
     char home[kPathCapacity];
     if (!absolutePath(home, kPathCapacity, directory, false)) {
@@ -142,7 +146,6 @@ void reportFailure(const SearchResult& r) {
 }  // namespace
 
 bool LoadDLL(bool reportFailures) {
-    static SearchResult result;
     logLine(L"LoadDLL (%d, %S, %d)", 1, static_cast<const char*>(nullptr), 0);
     result.module = nullptr;
     searchJvmWith(win32Hooks(result), result.outcome);
