@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bounded.h"
+
+const char kJavaSoftJreKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char kJavaSoftJdkKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";
+
 Candidate chooseCandidate(bool firstFound, const char* firstVersion, bool secondFound, const char* secondVersion) {
     if (firstFound && secondFound) return isNewerVersion(firstVersion, secondVersion) ? Candidate::First
                                                                                       : Candidate::Second;
@@ -36,4 +41,30 @@ std::vector<std::string> splitList(const char* text, char separator) {
         }
     }
     return pieces;
+}
+
+std::string currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
+                                  const VersionComponents& minimum, const VersionComponents& maximum) {
+    const char* jdk = jdkVersion && isVersionInRange(jdkVersion, minimum, maximum) ? jdkVersion : "";
+    const char* jre = !requireJdk && jreVersion && isVersionInRange(jreVersion, minimum, maximum) ? jreVersion : "";
+    bool useJdk = isNewerVersion(jdk, jre);
+    return std::string(useJdk ? kJavaSoftJdkKey : kJavaSoftJreKey) + "\\" + (useJdk ? jdk : jre);
+}
+
+std::vector<const char*> javaSoftScanKeys(bool requireJdk) {
+    if (requireJdk) return {kJavaSoftJdkKey};
+    return {kJavaSoftJreKey, kJavaSoftJdkKey};
+}
+
+bool locatedJavaExe(const std::string& name, bool ownRuntimesOnly, char* javaExe, size_t cap) {
+    copyText(javaExe, cap, name.c_str());
+    for (char* p = javaExe; *p; ++p)
+        if (*p == '/') *p = '\\';
+    return !ownRuntimesOnly || strstr(javaExe, "vtl_jres");
+}
+
+std::vector<std::string> installationHomes(const char* list) {
+    std::vector<std::string> homes = splitList(list, ';');
+    for (std::string& home : homes) home += "\\jre";
+    return homes;
 }

@@ -285,6 +285,46 @@ TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
     }
 }
 
+TEST(Ranking, CurrentVersionKeyFollowsTheNewerTextInsideTheBounds) {
+    const VersionComponents none;
+    const std::string jdk = std::string(kJavaSoftJdkKey) + "\\", jre = std::string(kJavaSoftJreKey) + "\\";
+    EXPECT_EQ(currentVersionKeyPath("11", "1.8", false, none, none), jdk + "11");
+    EXPECT_EQ(currentVersionKeyPath("1.8", "1.8", false, none, none), jre + "1.8");
+    EXPECT_EQ(currentVersionKeyPath("1.8", "11", false, none, none), jre + "11");
+    // Out of bounds or unreadable texts do not count; with neither, the runtime key itself.
+    EXPECT_EQ(currentVersionKeyPath("11", "1.8", false, none, parseVersion("1.8")), jre + "1.8");
+    EXPECT_EQ(currentVersionKeyPath(nullptr, "1.8", false, none, none), jre + "1.8");
+    EXPECT_EQ(currentVersionKeyPath("1.7", nullptr, false, parseVersion("1.8"), none), jre);
+    // A kit required: the runtime's text is not even considered.
+    EXPECT_EQ(currentVersionKeyPath("1.8", "11", true, none, none), jdk + "1.8");
+    EXPECT_EQ(currentVersionKeyPath(nullptr, "11", true, none, none), jre);
+    EXPECT_EQ(javaSoftScanKeys(false), (std::vector<const char*>{kJavaSoftJreKey, kJavaSoftJdkKey}));
+    EXPECT_EQ(javaSoftScanKeys(true), std::vector<const char*>{kJavaSoftJdkKey});
+}
+
+TEST(Ranking, LocatedRuntimesAndEarlierInstallations) {
+    char exe[32];
+    EXPECT_TRUE(locatedJavaExe("c:/jre/bin/java.exe", false, exe, sizeof exe));
+    EXPECT_STREQ(exe, "c:\\jre\\bin\\java.exe");
+    EXPECT_FALSE(locatedJavaExe("c:/jre/bin/java.exe", true, exe, sizeof exe));
+    EXPECT_TRUE(locatedJavaExe("c:/app/vtl_jres/1/bin/java.exe", true, exe, sizeof exe));
+    EXPECT_FALSE(locatedJavaExe("c:/app/VTL_JRES/1/java.exe", true, exe, sizeof exe));
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(installationHomes("c:\\a;;c:\\b\\;"), (Names{"c:\\a\\jre", "c:\\b\\\\jre"}));
+    EXPECT_TRUE(installationHomes("").empty());
+}
+
+TEST(Registrations, UserHiveOnlyForTheInstallersThatWriteThere) {
+    for (size_t i = 0; i < registrationLayoutCount; ++i) {
+        const std::string pattern = registrationLayouts[i].keyPattern;
+        EXPECT_TRUE(layoutScannedInHive(registrationLayouts[i], true)) << pattern;
+        // Oracle, Semeru, Zulu, Liberica and SapMachine install for the machine only.
+        bool perUser = pattern.find("Adopt") != std::string::npos || pattern.find("Eclipse") != std::string::npos ||
+                       pattern.find("Microsoft") != std::string::npos;
+        EXPECT_EQ(layoutScannedInHive(registrationLayouts[i], false), perUser) << pattern;
+    }
+}
+
 TEST(Ranking, SplitListSkipsEmptyPieces) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(splitList("c:\\a;;c:\\b;", ';'), (Names{"c:\\a", "c:\\b"}));
