@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,63 +18,54 @@
 namespace {
 
 // A machine for the search: which homes hold a runtime the bounds accept,
-// which only a java.exe, and which candidates' jvm.dll loads. Every call
-// of a hook is written down, so the order of the tries can be checked.
+// which only a java.exe, and which candidates' jvm.dll loads. Every try is
+// written down, so the order of the tries can be checked.
 struct FakeMachine {
     std::string preferred, installer;  // location file lines; empty: no file
     std::set<std::string> runtimes, javaOnly, variables, loadable;
     bool onPath = false, inRegistry = false;
-    std::string previousUser, previousMachine;
-    std::string cachedVersion;
-    std::string candidate;
+    std::string previousMachine, cachedVersion, candidate;
     std::vector<std::string> calls;
     SearchOutcome outcome;
 
-    bool take(const std::string& call, const std::string& found, bool ok) {
+    bool found(const std::string& call, const std::string& exe, bool ok) {
         calls.push_back(call);
-        candidate = ok ? found : "";
+        candidate = ok ? exe : "";
         return ok;
     }
-    const char* previous(const std::string& exe) {
-        calls.push_back("previous");
-        candidate = exe;
-        return exe.empty() ? nullptr : candidate.c_str();
-    }
-    SearchHooks hooks() {
+    const char* text(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+    void search(const char* sequence) {
         SearchHooks h;
         h.readLocationFile = [this](const wchar_t* suffix, char* line, size_t cap) {
-            const std::string& text = std::wstring(suffix).find(L"pref_") != std::wstring::npos ? preferred : installer;
-            return !text.empty() && copyText(line, cap, text.c_str());
+            const std::string& s = wcsstr(suffix, L"\\pref_jre.cfg") ? preferred : installer;
+            return !s.empty() && copyText(line, cap, s.c_str());
         };
         h.testLocation = [this](const char* dir, const SearchBounds& bounds, bool existenceOnly) {
             EXPECT_EQ(bounds.minimum, parseVersion("1.8"));
             bool exists = runtimes.count(dir) || javaOnly.count(dir);
-            return take("location " + std::string(dir), exists ? dir : "", existenceOnly ? exists : runtimes.count(dir) > 0) ||
+            return found("location " + std::string(dir), dir, existenceOnly ? exists : runtimes.count(dir)) ||
                    existenceOnly;
         };
         h.testEnvironmentVariable = [this](const char* name, const SearchBounds&) {
-            return take("env " + std::string(name), "env:" + std::string(name), variables.count(name) > 0);
+            return found("env " + std::string(name), "env:" + std::string(name), variables.count(name));
         };
-        h.testSearchPath = [this](const SearchBounds&) { return take("path", "path", onPath); };
-        h.scanRegistry = [this](const SearchBounds&) { return take("registry", "registry", inRegistry); };
+        h.testSearchPath = [this](const SearchBounds&) { return found("path", "path", onPath); };
+        h.scanRegistry = [this](const SearchBounds&) { return found("registry", "registry", inRegistry); };
         h.previousInstallation = [this](bool machine, const SearchBounds&) {
-            return previous(machine ? previousMachine : previousUser);
+            found(machine ? "previous machine" : "previous user", previousMachine, machine && !previousMachine.empty());
+            return text(candidate);
         };
-        h.existingCandidate = [this]() { return candidate.empty() ? nullptr : candidate.c_str(); };
-        h.cachedCandidateVersion = [this]() { return cachedVersion.empty() ? nullptr : cachedVersion.c_str(); };
-        h.loadCandidate = [this]() { return take("load " + candidate, candidate, loadable.count(candidate) > 0); };
-        h.expand = [](char* text, size_t cap) {
-            std::string s = text;
-            if (s.rfind("%APP%", 0) == 0) copyText(text, cap, ("c:\\app" + s.substr(5)).c_str());
+        h.existingCandidate = [this]() { return text(candidate); };
+        h.cachedCandidateVersion = [this]() { return text(cachedVersion); };
+        h.loadCandidate = [this]() { return found("load " + candidate, candidate, loadable.count(candidate)); };
+        h.expand = [](char* t, size_t cap) {
+            if (strncmp(t, "%APP%", 5) == 0) copyText(t, cap, ("c:\\app" + std::string(t + 5)).c_str());
         };
-        return h;
-    }
-    void search(const char* sequence) {
         clearStores();
         clearCapturedLog();
         storeConfigValue(key::SearchSequence, sequence);
         storeConfigValue(key::MinVersion, "1.8");
-        searchJvmWith(hooks(), outcome);
+        searchJvmWith(h, outcome);
         clearStores();
     }
 };
@@ -87,23 +79,24 @@ TEST(Search, EveryStageInOrderWhenNothingIsFound) {
     FakeMachine m;
     m.preferred = "c:\\pref";
     m.installer = "c:\\inst";
-    m.search("Bjre;A%APP%\\jre;EJAVA_HOME;S;Y;Xbad;Ac:\\abs");
+    // Absolute A and R entries, other letters and lower case skip the relative pass.
+    m.search("Bjre;A%APP%\\jre;EJAVA_HOME;S;Y;Xbad;Ac:\\abs;R\\\\srv\\j;bjre");
     EXPECT_EQ(capturedLog(), (Lines{L"Searching for a JVM", L"MinVersion: 1.8, MaxVersion: ",
                                     L"Has preferred location c:\\pref", L"Testing location jre (type B)",
                                     L"Testing location c:\\app\\jre (type A)", L"Testing location JAVA_HOME (type E)",
                                     L"Testing location  (type S)", L"Testing location  (type Y)",
                                     L"Testing location bad (type X)", L"Testing location c:\\abs (type A)",
+                                    L"Testing location \\\\srv\\j (type R)", L"Testing location jre (type b)",
                                     L"Has installer location c:\\inst", L"Testing relative location jre",
                                     L"Testing relative location %APP%\\jre", L"Search sequence finished"}));
     EXPECT_EQ(m.calls, (Calls{"location c:\\pref", "location jre", "location c:\\app\\jre", "env JAVA_HOME", "path",
-                              "registry", "location c:\\abs", "location c:\\inst", "location jre",
-                              "location %APP%\\jre", "previous", "previous", "env MORLIN_JAVA_HOME",
+                              "registry", "location c:\\abs", "location \\\\srv\\j", "location c:\\inst", "location jre",
+                              "location %APP%\\jre", "previous user", "previous machine", "env MORLIN_JAVA_HOME",
                               "env VANTREL_JAVA_HOME"}));
     EXPECT_EQ(m.outcome.sourceKind, kSourceNone);
-    EXPECT_FALSE(m.outcome.loaded);
 }
 
-TEST(Search, StopsAtTheFirstCandidateThatLoads) {
+TEST(Search, StopsAtTheFirstLoadAndRemembersTheLastAcceptedCandidate) {
     FakeMachine m;
     m.runtimes = {"c:\\broken", "jre"};
     m.variables = {"JAVA_HOME"};
@@ -114,49 +107,42 @@ TEST(Search, StopsAtTheFirstCandidateThatLoads) {
     EXPECT_EQ(m.outcome.locationText, "JAVA_HOME");
     EXPECT_TRUE(m.outcome.loaded);
 
+    // The registry has no location text: the directory's stays for the message.
+    m.calls.clear();
+    m.inRegistry = true;
+    m.search("Ac:\\broken;Y");
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
+    EXPECT_EQ(m.outcome.locationText, "c:\\broken");
+    EXPECT_FALSE(m.outcome.loaded);
+    EXPECT_EQ(m.calls.back(), "env VANTREL_JAVA_HOME");
+
     // The preferred location comes before the whole sequence.
     m.preferred = "jre";
     m.calls.clear();
     m.search("EJAVA_HOME");
     EXPECT_EQ(m.calls, (Calls{"location jre", "load jre"}));
     EXPECT_TRUE(logContains(L"Using preferred location"));
-    EXPECT_EQ(m.outcome.sourceKind, kSourceDirectory);
 }
 
-TEST(Search, TheLastAcceptedCandidateChoosesTheMessage) {
-    FakeMachine m;
-    m.runtimes = {"c:\\broken"};
-    m.inRegistry = true;
-    m.search("Ac:\\broken;Y");
-    // The registry gives no location text: the directory's stays.
-    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
-    EXPECT_EQ(m.outcome.locationText, "c:\\broken");
-    EXPECT_FALSE(m.outcome.loaded);
-    EXPECT_EQ(m.calls.back(), "env VANTREL_JAVA_HOME");
-
-    m.calls.clear();
-    m.previousMachine = "c:\\old\\bin\\java.exe";
-    m.loadable = {m.previousMachine};
-    m.search("");
-    EXPECT_EQ(m.calls, (Calls{"previous", "previous", "load c:\\old\\bin\\java.exe"}));
-    EXPECT_TRUE(logContains(L"found JRE from previous installation (machine) c:\\old\\bin\\java.exe"));
-    EXPECT_FALSE(logContains(L"Search sequence finished"));
-    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
-}
-
-TEST(Search, RelativePassNeedsOnlyAJavaExecutable) {
+TEST(Search, RelativePassAndEarlierInstallations) {
     FakeMachine m;
     m.javaOnly = {"jre", "c:\\abs"};
     m.loadable = {"jre"};
     m.cachedVersion = "1.8.0_99";
     m.search("Ac:\\abs;Rmissing;Ajre");
     Lines log = capturedLog();
-    Lines tail(log.end() - 4, log.end());
-    EXPECT_EQ(tail, (Lines{L"Testing relative location missing", L"Testing relative location jre", L"jre exists",
-                           L"got version from registry 1.8.0_99"}));
-    EXPECT_EQ(m.outcome.sourceKind, kSourceDirectory);
+    EXPECT_EQ(Lines(log.end() - 4, log.end()), (Lines{L"Testing relative location missing",
+                                                      L"Testing relative location jre", L"jre exists",
+                                                      L"got version from registry 1.8.0_99"}));
     EXPECT_EQ(m.outcome.locationText, "jre");
-    EXPECT_TRUE(m.outcome.loaded);
+
+    m.calls.clear();
+    m.previousMachine = "c:\\old\\bin\\java.exe";
+    m.loadable = {m.previousMachine};
+    m.search("");
+    EXPECT_EQ(m.calls, (Calls{"previous user", "previous machine", "load c:\\old\\bin\\java.exe"}));
+    EXPECT_TRUE(logContains(L"found JRE from previous installation (machine) c:\\old\\bin\\java.exe"));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
 }
 
 TEST(SearchSequence, SplitsIntoLetterAndTextSkippingEmptyEntries) {
@@ -175,22 +161,6 @@ TEST(SearchSequence, SplitsIntoLetterAndTextSkippingEmptyEntries) {
     EXPECT_EQ(entries[1].letter, 'A');
     EXPECT_TRUE(splitSearchSequence("").empty());
     EXPECT_TRUE(splitSearchSequence(nullptr).empty());
-}
-
-TEST(SearchSequence, RelativePassVisitsBAlwaysAndAROnlyWhenRelative) {
-    const struct {
-        char letter;
-        const char* text;
-        bool visited;
-    } cases[] = {
-        {'B', ".\\jre", true},     {'B', "c:\\jre", true},     {'B', "\\\\srv\\jre", true},
-        {'A', "c:\\jre", false},   {'A', "\\\\srv\\j", false}, {'A', "jre", true},
-        {'A', "\\jre", true},      {'R', "x:", false},         {'R', "x", true},
-        {'R', "", true},           {'E', "JAVA_HOME", false},  {'S', "", false},
-        {'Y', "", false},          {'b', "jre", false},        {'a', "jre", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(visitedInRelativePass(SearchEntry{c.letter, c.text}), c.visited) << c.letter << c.text;
 }
 
 TEST(SearchSequence, OneFailureMessagePerSourceKindAndWidth) {
@@ -272,11 +242,16 @@ TEST(Registrations, HomesLoseTheirTrailingBackslash) {
     EXPECT_STREQ(home, "");
 }
 
-TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
+TEST(Registrations, EveryLayoutHasItsHivesAndMsiLayoutsReadPath) {
     for (size_t i = 0; i < registrationLayoutCount; ++i) {
         const RegistrationLayout& layout = registrationLayouts[i];
         std::string pattern = layout.keyPattern;
         ASSERT_EQ(pattern.rfind("SOFTWARE\\", 0), 0u) << pattern;
+        // Oracle, Semeru, Zulu, Liberica and SapMachine install for the machine only.
+        bool perUser = pattern.find("Adopt") != std::string::npos || pattern.find("Eclipse") != std::string::npos ||
+                       pattern.find("Microsoft") != std::string::npos;
+        EXPECT_TRUE(layoutScannedInHive(layout, true)) << pattern;
+        EXPECT_EQ(layoutScannedInHive(layout, false), perUser) << pattern;
         // A MSI key's "JavaHome" is a number: its home is "Path".
         if (pattern.size() > 4 && pattern.compare(pattern.size() - 4, 4, "\\MSI") == 0) {
             EXPECT_STREQ(layout.homeValue, "Path") << pattern;
@@ -312,17 +287,6 @@ TEST(Ranking, LocatedRuntimesAndEarlierInstallations) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(installationHomes("c:\\a;;c:\\b\\;"), (Names{"c:\\a\\jre", "c:\\b\\\\jre"}));
     EXPECT_TRUE(installationHomes("").empty());
-}
-
-TEST(Registrations, UserHiveOnlyForTheInstallersThatWriteThere) {
-    for (size_t i = 0; i < registrationLayoutCount; ++i) {
-        const std::string pattern = registrationLayouts[i].keyPattern;
-        EXPECT_TRUE(layoutScannedInHive(registrationLayouts[i], true)) << pattern;
-        // Oracle, Semeru, Zulu, Liberica and SapMachine install for the machine only.
-        bool perUser = pattern.find("Adopt") != std::string::npos || pattern.find("Eclipse") != std::string::npos ||
-                       pattern.find("Microsoft") != std::string::npos;
-        EXPECT_EQ(layoutScannedInHive(registrationLayouts[i], false), perUser) << pattern;
-    }
 }
 
 TEST(Ranking, SplitListSkipsEmptyPieces) {
