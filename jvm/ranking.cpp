@@ -43,17 +43,19 @@ std::vector<std::string> splitList(const char* text, char separator) {
     return pieces;
 }
 
-std::string currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
-                                  const VersionComponents& minimum, const VersionComponents& maximum) {
+bool currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
+                           const VersionComponents& minimum, const VersionComponents& maximum, char* keyPath,
+                           size_t cap) {
     const char* jdk = jdkVersion && isVersionInRange(jdkVersion, minimum, maximum) ? jdkVersion : "";
     const char* jre = !requireJdk && jreVersion && isVersionInRange(jreVersion, minimum, maximum) ? jreVersion : "";
     bool useJdk = isNewerVersion(jdk, jre);
-    return std::string(useJdk ? kJavaSoftJdkKey : kJavaSoftJreKey) + "\\" + (useJdk ? jdk : jre);
+    return formatText(keyPath, cap, "%s\\%s", useJdk ? kJavaSoftJdkKey : kJavaSoftJreKey, useJdk ? jdk : jre);
 }
 
-std::vector<const char*> javaSoftScanKeys(bool requireJdk) {
-    if (requireJdk) return {kJavaSoftJdkKey};
-    return {kJavaSoftJreKey, kJavaSoftJdkKey};
+size_t javaSoftScanKeys(bool requireJdk, const char* keys[2]) {
+    keys[0] = requireJdk ? kJavaSoftJdkKey : kJavaSoftJreKey;
+    keys[1] = kJavaSoftJdkKey;
+    return requireJdk ? 1 : 2;
 }
 
 bool locatedJavaExe(const std::string& name, bool ownRuntimesOnly, char* javaExe, size_t cap) {

@@ -25,12 +25,14 @@ extern const char kJavaSoftJdkKey[];
 // The key whose JavaHome the CurrentVersion texts point to (null: the
 // value could not be read). A text counts only inside the bounds, the
 // runtime's only when a runtime may do; the kit's wins only when newer.
-// With neither, the runtime key itself (followed by a backslash).
-std::string currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
-                                  const VersionComponents& minimum, const VersionComponents& maximum);
+// With neither, the runtime key itself (followed by a backslash). False
+// when the path was cut.
+bool currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
+                           const VersionComponents& minimum, const VersionComponents& maximum, char* keyPath,
+                           size_t cap);
 
-// The JavaSoft keys whose version subkeys are scanned, in order.
-std::vector<const char*> javaSoftScanKeys(bool requireJdk);
+// The JavaSoft keys whose version subkeys are scanned, in order, and how many.
+size_t javaSoftScanKeys(bool requireJdk, const char* keys[2]);
 
 // A located runtime's subkey name as its java.exe path (slashes become
 // backslashes); false when only the application's own runtimes count and

@@ -91,10 +91,11 @@ bool readJavaSoftCurrentVersion(Found& out, const Bounds& bounds) {
     bool jdkRead = readRegistryValue(HKEY_LOCAL_MACHINE, kJavaSoftJdkKey, "CurrentVersion", jdk, sizeof jdk);
     bool jreRead =
         !requireJdk && readRegistryValue(HKEY_LOCAL_MACHINE, kJavaSoftJreKey, "CurrentVersion", jre, sizeof jre);
-    const std::string keyPath = currentVersionKeyPath(jdkRead ? jdk : nullptr, jreRead ? jre : nullptr, requireJdk,
-                                                      bounds.minimum, bounds.maximum);
+    char keyPath[kPathCapacity];
+    currentVersionKeyPath(jdkRead ? jdk : nullptr, jreRead ? jre : nullptr, requireJdk, bounds.minimum,
+                          bounds.maximum, keyPath, kPathCapacity);
     char home[kPathCapacity];
-    if (!readRegistryValue(HKEY_LOCAL_MACHINE, keyPath.c_str(), "JavaHome", home, kPathCapacity)) return false;
+    if (!readRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "JavaHome", home, kPathCapacity)) return false;
     return acceptHome(home, out, bounds);
 }
 
@@ -116,8 +117,10 @@ bool scanJavaSoftVersions(const char* keyPath, Found& out, const Bounds& bounds)
 
 bool scanJavaSoftRegistry(Found& out, const Bounds& bounds) {
     if (readJavaSoftCurrentVersion(out, bounds)) return true;
-    for (const char* keyPath : javaSoftScanKeys(getConfigInt(key::RequireJdk) != 0))
-        if (scanJavaSoftVersions(keyPath, out, bounds)) return true;
+    const char* keys[2];
+    size_t count = javaSoftScanKeys(getConfigInt(key::RequireJdk) != 0, keys);
+    for (size_t i = 0; i < count; ++i)
+        if (scanJavaSoftVersions(keys[i], out, bounds)) return true;
     return false;
 }
 

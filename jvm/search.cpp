@@ -17,7 +17,7 @@
 namespace {
 
 struct Search {
-    const SearchHooks& hooks;
+    SearchHooks& hooks;
     SearchOutcome& outcome;
     SearchBounds bounds;
 };
@@ -107,7 +107,7 @@ bool runSearch(Search& s, const char* sequence) {
 
 }  // namespace
 
-void searchJvmWith(const SearchHooks& hooks, SearchOutcome& outcome) {
+void searchJvmWith(SearchHooks& hooks, SearchOutcome& outcome) {
     logLine(L"Searching for a JVM");
     outcome.sourceKind = kSourceNone;
     outcome.loaded = false;

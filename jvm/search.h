@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 
 #include "jvm/version.h"
@@ -16,28 +15,30 @@ struct SearchBounds {
     VersionComponents maximum;
 };
 
-// What the search asks of the machine. Each test leaves its java.exe as
-// the current candidate, which loadCandidate then tries.
+// What the search asks of the machine (an interface rather than a set of
+// std::function: it costs the launcher stub far less). Each test leaves
+// its java.exe as the current candidate, which loadCandidate then tries.
 struct SearchHooks {
+    virtual ~SearchHooks() = default;
     // The first line of a file below the application directory (suffix
     // with its leading backslash); false when the file does not open.
-    std::function<bool(const wchar_t* suffix, char* line, size_t cap)> readLocationFile;
+    virtual bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) = 0;
     // A runtime home; existenceOnly finds java.exe without judging it
     // (true then unless the directory is unusable).
-    std::function<bool(const char* directory, const SearchBounds& bounds, bool existenceOnly)> testLocation;
-    std::function<bool(const char* name, const SearchBounds& bounds)> testEnvironmentVariable;
-    std::function<bool(const SearchBounds& bounds)> testSearchPath;
-    std::function<bool(const SearchBounds& bounds)> scanRegistry;
+    virtual bool testLocation(const char* directory, const SearchBounds& bounds, bool existenceOnly) = 0;
+    virtual bool testEnvironmentVariable(const char* name, const SearchBounds& bounds) = 0;
+    virtual bool testSearchPath(const SearchBounds& bounds) = 0;
+    virtual bool scanRegistry(const SearchBounds& bounds) = 0;
     // The java.exe of an earlier installation (user or machine), or null.
-    std::function<const char*(bool machine, const SearchBounds& bounds)> previousInstallation;
+    virtual const char* previousInstallation(bool machine, const SearchBounds& bounds) = 0;
     // The candidate's java.exe when it exists, else null.
-    std::function<const char*()> existingCandidate;
+    virtual const char* existingCandidate() = 0;
     // The candidate's version as the version cache knows it, else null.
-    std::function<const char*()> cachedCandidateVersion;
+    virtual const char* cachedCandidateVersion() = 0;
     // Loads the candidate's jvm.dll.
-    std::function<bool()> loadCandidate;
+    virtual bool loadCandidate() = 0;
     // Expands launcher variables in a configured location text in place.
-    std::function<void(char* text, size_t cap)> expand;
+    virtual void expand(char* text, size_t cap) = 0;
 };
 
 // How the search ended. sourceKind and locationText describe the last
@@ -51,4 +52,4 @@ struct SearchOutcome {
 
 // Portable: the whole order of the search, from the configured bounds and
 // sequence. Stops at the first candidate whose jvm.dll loads.
-void searchJvmWith(const SearchHooks& hooks, SearchOutcome& outcome);
+void searchJvmWith(SearchHooks& hooks, SearchOutcome& outcome);

@@ -101,38 +101,40 @@ bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) {
     return true;
 }
 
-SearchHooks win32Hooks(SearchResult& r) {
-    SearchHooks hooks;
-    hooks.readLocationFile = readLocationFile;
-    hooks.testLocation = [&r](const char* directory, const SearchBounds& bounds, bool existenceOnly) {
-        return testLocation(r, directory, bounds, existenceOnly);
-    };
-    hooks.testEnvironmentVariable = [&r](const char* name, const SearchBounds& bounds) {
-        return testEnvironmentVariable(r, name, bounds);
-    };
-    hooks.testSearchPath = [&r](const SearchBounds& bounds) { return testSearchPath(r, bounds); };
-    hooks.scanRegistry = [&r](const SearchBounds& bounds) {
+struct Win32Search : SearchHooks {
+    SearchResult& r;
+    explicit Win32Search(SearchResult& result) : r(result) {}
+    bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) override {
+        return ::readLocationFile(suffix, line, cap);
+    }
+    bool testLocation(const char* directory, const SearchBounds& bounds, bool existenceOnly) override {
+        return ::testLocation(r, directory, bounds, existenceOnly);
+    }
+    bool testEnvironmentVariable(const char* name, const SearchBounds& bounds) override {
+        return ::testEnvironmentVariable(r, name, bounds);
+    }
+    bool testSearchPath(const SearchBounds& bounds) override { return ::testSearchPath(r, bounds); }
+    bool scanRegistry(const SearchBounds& bounds) override {
         return scanRegisteredJvms(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum,
                                   bounds.maximum);
-    };
-    hooks.previousInstallation = [&r](bool machine, const SearchBounds& bounds) -> const char* {
+    }
+    const char* previousInstallation(bool machine, const SearchBounds& bounds) override {
         HKEY hive = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
         return findPreviousInstallation(hive, r.javaExe, kPathCapacity, r.version, kVersionCapacity,
                                         bounds.minimum, bounds.maximum)
                    ? r.javaExe
                    : nullptr;
-    };
-    hooks.existingCandidate = [&r]() -> const char* { return pathExists(r.javaExe) ? r.javaExe : nullptr; };
-    hooks.cachedCandidateVersion = [&r]() -> const char* {
+    }
+    const char* existingCandidate() override { return pathExists(r.javaExe) ? r.javaExe : nullptr; }
+    const char* cachedCandidateVersion() override {
         return cachedVersionOf(r.javaExe, r.version, kVersionCapacity) ? r.version : nullptr;
-    };
-    hooks.loadCandidate = [&r]() {
+    }
+    bool loadCandidate() override {
         r.module = loadJvmFromJavaExe(r.javaExe);
         return r.module != nullptr;
-    };
-    hooks.expand = [](char* text, size_t cap) { expandVariables(text, cap); };
-    return hooks;
-}
+    }
+    void expand(char* text, size_t cap) override { expandVariables(text, cap); }
+};
 
 void reportFailure(const SearchResult& r) {
     FailureMessage message = failureMessageFor(r.outcome.sourceKind, kSixtyFourBit);
@@ -148,7 +150,8 @@ void reportFailure(const SearchResult& r) {
 bool LoadDLL(bool reportFailures) {
     logLine(L"LoadDLL (%d, %S, %d)", 1, static_cast<const char*>(nullptr), 0);
     result.module = nullptr;
-    searchJvmWith(win32Hooks(result), result.outcome);
+    Win32Search hooks(result);
+    searchJvmWith(hooks, result.outcome);
     if (result.outcome.sourceKind == kSourceNone) {
         logError(L"No JVM found");
         if (reportFailures) reportFailure(result);

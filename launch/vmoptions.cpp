@@ -30,7 +30,7 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-bool admitInclude(const OptionFileHooks& hooks, IncludeChain& chain, const wchar_t* resolved) {
+bool admitInclude(OptionFileHooks& hooks, IncludeChain& chain, const wchar_t* resolved) {
     switch (enterInclude(chain, hooks.chainKey(resolved))) {
     case IncludeCheck::Entered: return true;
     case IncludeCheck::Cycle:
@@ -44,7 +44,7 @@ bool admitInclude(const OptionFileHooks& hooks, IncludeChain& chain, const wchar
     return false;
 }
 
-void includeOptionFile(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+void includeOptionFile(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
                        const std::wstring& rest) {
     // Heap, not stack: included files recurse through here.
     std::vector<wchar_t> name(kPathCapacity);
@@ -114,7 +114,7 @@ void leaveInclude(IncludeChain& chain) {
     if (!chain.files.empty()) chain.files.pop_back();
 }
 
-void applyVmOptionLineWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+void applyVmOptionLineWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
                            const wchar_t* line) {
     std::wstring rest;
     ClassPathTexts& texts = target.texts;
@@ -136,7 +136,7 @@ void applyVmOptionLineWith(const OptionFileHooks& hooks, OptionFileTarget& targe
     }
 }
 
-void readVmOptionsFileWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+void readVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
                            FILE* file) {
     if (!file) return;
     std::vector<wchar_t> wide(kOptionLineCapacity);
@@ -148,7 +148,7 @@ void readVmOptionsFileWith(const OptionFileHooks& hooks, OptionFileTarget& targe
     fclose(file);
 }
 
-void readDefaultVmOptionsFileWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
+void readDefaultVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
                                   FILE* file) {
     if (!file) return;
     enterInclude(target.chain, hooks.chainKey(path));

@@ -45,17 +45,18 @@ void leaveInclude(IncludeChain& chain);
 
 // What reading option files asks of the platform.
 struct OptionFileHooks {
+    virtual ~OptionFileHooks() = default;
     // Expands launcher variables in place (ansiPaths as the launcher's own
     // expansion); false when the result was cut.
-    std::function<bool(wchar_t* text, size_t cap, bool ansiPaths)> expand;
+    virtual bool expand(wchar_t* text, size_t cap, bool ansiPaths) = 0;
     // An include name taken against the including file (null: the launcher
     // directory); false when the result was cut.
-    std::function<bool(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile)> resolve;
+    virtual bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile) = 0;
     // The name a file sits under on the include chain (its full path).
-    std::function<std::wstring(const wchar_t* path)> chainKey;
-    std::function<FILE*(const wchar_t* path)> open;
+    virtual std::wstring chainKey(const wchar_t* path) = 0;
+    virtual FILE* open(const wchar_t* path) = 0;
     // The narrow form a line reaches the VM in.
-    std::function<std::string(const std::wstring& text)> narrow;
+    virtual std::string narrow(const std::wstring& text) = 0;
 };
 // Where the lines go, and the files open right now.
 struct OptionFileTarget {
@@ -66,15 +67,15 @@ struct OptionFileTarget {
 
 // Portable: one option line, already expanded. Directives set the class
 // path texts or read an included file; every other line is an option.
-void applyVmOptionLineWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+void applyVmOptionLineWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
                            const wchar_t* line);
 // Portable: every line of an open file, expanded and applied; closes it.
 // A null file does nothing.
-void readVmOptionsFileWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+void readVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
                            FILE* file);
 // Portable: the default file (base: none), with the file itself (path) on
 // the include chain so that it cannot include itself.
-void readDefaultVmOptionsFileWith(const OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
+void readDefaultVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
                                   FILE* file);
 
 #ifdef _WIN32

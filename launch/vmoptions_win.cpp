@@ -43,17 +43,15 @@ std::wstring chainKey(const wchar_t* path) {
     return full.data();
 }
 
-OptionFileHooks win32Hooks() {
-    OptionFileHooks hooks;
-    hooks.expand = [](wchar_t* text, size_t cap, bool ansiPaths) { return expandVariablesW(text, cap, ansiPaths); };
-    hooks.resolve = [](wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile) {
+struct Win32OptionFiles : OptionFileHooks {
+    bool expand(wchar_t* text, size_t cap, bool ansiPaths) override { return expandVariablesW(text, cap, ansiPaths); }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile) override {
         return resolveRelativePathW(out, cap, name, baseFile, false);
-    };
-    hooks.chainKey = chainKey;
-    hooks.open = [](const wchar_t* path) { return _wfopen(path, L"rt"); };
-    hooks.narrow = toFileApiString;
-    return hooks;
-}
+    }
+    std::wstring chainKey(const wchar_t* path) override { return ::chainKey(path); }
+    FILE* open(const wchar_t* path) override { return _wfopen(path, L"rt"); }
+    std::string narrow(const std::wstring& text) override { return toFileApiString(text); }
+};
 
 }  // namespace
 
@@ -85,10 +83,12 @@ const wchar_t* defaultVmOptionsPath() { return openedDefaultPath; }
 
 void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts) {
     OptionFileTarget target{options, texts, openOptionFiles};
-    readDefaultVmOptionsFileWith(win32Hooks(), target, openedDefaultPath, file);
+    Win32OptionFiles hooks;
+    readDefaultVmOptionsFileWith(hooks, target, openedDefaultPath, file);
 }
 
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts) {
     OptionFileTarget target{options, texts, openOptionFiles};
-    applyVmOptionLineWith(win32Hooks(), target, baseFile, line);
+    Win32OptionFiles hooks;
+    applyVmOptionLineWith(hooks, target, baseFile, line);
 }

@@ -20,7 +20,7 @@ namespace {
 // A machine for the search: which homes hold a runtime the bounds accept,
 // which only a java.exe, and which candidates' jvm.dll loads. Every try is
 // written down, so the order of the tries can be checked.
-struct FakeMachine {
+struct FakeMachine : SearchHooks {
     std::string preferred, installer;  // location file lines; empty: no file
     std::set<std::string> runtimes, javaOnly, variables, loadable;
     bool onPath = false, inRegistry = false;
@@ -34,38 +34,37 @@ struct FakeMachine {
         return ok;
     }
     const char* text(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+    bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) override {
+        const std::string& s = wcsstr(suffix, L"\\pref_jre.cfg") ? preferred : installer;
+        return !s.empty() && copyText(line, cap, s.c_str());
+    }
+    bool testLocation(const char* dir, const SearchBounds& bounds, bool existenceOnly) override {
+        EXPECT_EQ(bounds.minimum, parseVersion("1.8"));
+        bool exists = runtimes.count(dir) || javaOnly.count(dir);
+        return found("location " + std::string(dir), dir, existenceOnly ? exists : runtimes.count(dir)) ||
+               existenceOnly;
+    }
+    bool testEnvironmentVariable(const char* name, const SearchBounds&) override {
+        return found("env " + std::string(name), "env:" + std::string(name), variables.count(name));
+    }
+    bool testSearchPath(const SearchBounds&) override { return found("path", "path", onPath); }
+    bool scanRegistry(const SearchBounds&) override { return found("registry", "registry", inRegistry); }
+    const char* previousInstallation(bool machine, const SearchBounds&) override {
+        found(machine ? "previous machine" : "previous user", previousMachine, machine && !previousMachine.empty());
+        return text(candidate);
+    }
+    const char* existingCandidate() override { return text(candidate); }
+    const char* cachedCandidateVersion() override { return text(cachedVersion); }
+    bool loadCandidate() override { return found("load " + candidate, candidate, loadable.count(candidate)); }
+    void expand(char* t, size_t cap) override {
+        if (strncmp(t, "%APP%", 5) == 0) copyText(t, cap, ("c:\\app" + std::string(t + 5)).c_str());
+    }
     void search(const char* sequence) {
-        SearchHooks h;
-        h.readLocationFile = [this](const wchar_t* suffix, char* line, size_t cap) {
-            const std::string& s = wcsstr(suffix, L"\\pref_jre.cfg") ? preferred : installer;
-            return !s.empty() && copyText(line, cap, s.c_str());
-        };
-        h.testLocation = [this](const char* dir, const SearchBounds& bounds, bool existenceOnly) {
-            EXPECT_EQ(bounds.minimum, parseVersion("1.8"));
-            bool exists = runtimes.count(dir) || javaOnly.count(dir);
-            return found("location " + std::string(dir), dir, existenceOnly ? exists : runtimes.count(dir)) ||
-                   existenceOnly;
-        };
-        h.testEnvironmentVariable = [this](const char* name, const SearchBounds&) {
-            return found("env " + std::string(name), "env:" + std::string(name), variables.count(name));
-        };
-        h.testSearchPath = [this](const SearchBounds&) { return found("path", "path", onPath); };
-        h.scanRegistry = [this](const SearchBounds&) { return found("registry", "registry", inRegistry); };
-        h.previousInstallation = [this](bool machine, const SearchBounds&) {
-            found(machine ? "previous machine" : "previous user", previousMachine, machine && !previousMachine.empty());
-            return text(candidate);
-        };
-        h.existingCandidate = [this]() { return text(candidate); };
-        h.cachedCandidateVersion = [this]() { return text(cachedVersion); };
-        h.loadCandidate = [this]() { return found("load " + candidate, candidate, loadable.count(candidate)); };
-        h.expand = [](char* t, size_t cap) {
-            if (strncmp(t, "%APP%", 5) == 0) copyText(t, cap, ("c:\\app" + std::string(t + 5)).c_str());
-        };
         clearStores();
         clearCapturedLog();
         storeConfigValue(key::SearchSequence, sequence);
         storeConfigValue(key::MinVersion, "1.8");
-        searchJvmWith(h, outcome);
+        searchJvmWith(*this, outcome);
         clearStores();
     }
 };
@@ -260,21 +259,33 @@ TEST(Registrations, EveryLayoutHasItsHivesAndMsiLayoutsReadPath) {
     }
 }
 
+namespace {
+std::string keyPathFor(const char* jdk, const char* jre, bool requireJdk, const char* minimum = "",
+                       const char* maximum = "") {
+    char path[200];
+    EXPECT_TRUE(currentVersionKeyPath(jdk, jre, requireJdk, parseVersion(minimum), parseVersion(maximum), path,
+                                      sizeof path));
+    return path;
+}
+}  // namespace
+
 TEST(Ranking, CurrentVersionKeyFollowsTheNewerTextInsideTheBounds) {
-    const VersionComponents none;
     const std::string jdk = std::string(kJavaSoftJdkKey) + "\\", jre = std::string(kJavaSoftJreKey) + "\\";
-    EXPECT_EQ(currentVersionKeyPath("11", "1.8", false, none, none), jdk + "11");
-    EXPECT_EQ(currentVersionKeyPath("1.8", "1.8", false, none, none), jre + "1.8");
-    EXPECT_EQ(currentVersionKeyPath("1.8", "11", false, none, none), jre + "11");
+    EXPECT_EQ(keyPathFor("11", "1.8", false), jdk + "11");
+    EXPECT_EQ(keyPathFor("1.8", "1.8", false), jre + "1.8");
+    EXPECT_EQ(keyPathFor("1.8", "11", false), jre + "11");
     // Out of bounds or unreadable texts do not count; with neither, the runtime key itself.
-    EXPECT_EQ(currentVersionKeyPath("11", "1.8", false, none, parseVersion("1.8")), jre + "1.8");
-    EXPECT_EQ(currentVersionKeyPath(nullptr, "1.8", false, none, none), jre + "1.8");
-    EXPECT_EQ(currentVersionKeyPath("1.7", nullptr, false, parseVersion("1.8"), none), jre);
+    EXPECT_EQ(keyPathFor("11", "1.8", false, "", "1.8"), jre + "1.8");
+    EXPECT_EQ(keyPathFor(nullptr, "1.8", false), jre + "1.8");
+    EXPECT_EQ(keyPathFor("1.7", nullptr, false, "1.8"), jre);
     // A kit required: the runtime's text is not even considered.
-    EXPECT_EQ(currentVersionKeyPath("1.8", "11", true, none, none), jdk + "1.8");
-    EXPECT_EQ(currentVersionKeyPath(nullptr, "11", true, none, none), jre);
-    EXPECT_EQ(javaSoftScanKeys(false), (std::vector<const char*>{kJavaSoftJreKey, kJavaSoftJdkKey}));
-    EXPECT_EQ(javaSoftScanKeys(true), std::vector<const char*>{kJavaSoftJdkKey});
+    EXPECT_EQ(keyPathFor("1.8", "11", true), jdk + "1.8");
+    EXPECT_EQ(keyPathFor(nullptr, "11", true), jre);
+    const char* keys[2];
+    ASSERT_EQ(javaSoftScanKeys(false, keys), 2u);
+    EXPECT_TRUE(keys[0] == kJavaSoftJreKey && keys[1] == kJavaSoftJdkKey);
+    ASSERT_EQ(javaSoftScanKeys(true, keys), 1u);
+    EXPECT_EQ(keys[0], kJavaSoftJdkKey);
 }
 
 TEST(Ranking, LocatedRuntimesAndEarlierInstallations) {

@@ -11,34 +11,32 @@
 
 namespace {
 
-// The launcher's own directive processing over a file system of none:
-// an include is only written down.
-struct Collected {
-    OptionList options;
-    ClassPathTexts texts;
-    IncludeChain chain;
-    std::vector<std::wstring> includes;
-    std::vector<std::wstring> expanded;
-};
-
 std::string narrow(const std::wstring& text) {
     std::vector<char> out(text.size() * 2 + 1);
     narrowText(out.data(), out.size(), text.c_str());
     return out.data();
 }
 
-OptionFileHooks fileHooksFor(Collected& c) {
-    OptionFileHooks hooks;
-    hooks.expand = [](wchar_t*, size_t, bool) { return true; };
-    hooks.resolve = [](wchar_t* out, size_t cap, const wchar_t* name, const wchar_t*) { return copyTextW(out, cap, name); };
-    hooks.chainKey = [](const wchar_t* path) { return std::wstring(path); };
-    hooks.open = [&c](const wchar_t* path) -> FILE* {
-        c.includes.push_back(path);
+// The launcher's own directive processing over a file system of none:
+// an include is only written down.
+struct Collected : OptionFileHooks {
+    OptionList options;
+    ClassPathTexts texts;
+    IncludeChain chain;
+    std::vector<std::wstring> includes;
+    std::vector<std::wstring> expanded;
+
+    bool expand(wchar_t*, size_t, bool) override { return true; }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t*) override {
+        return copyTextW(out, cap, name);
+    }
+    std::wstring chainKey(const wchar_t* path) override { return path; }
+    FILE* open(const wchar_t* path) override {
+        includes.push_back(path);
         return nullptr;
-    };
-    hooks.narrow = narrow;
-    return hooks;
-}
+    }
+    std::string narrow(const std::wstring& text) override { return ::narrow(text); }
+};
 
 OptionLineHooks hooksFor(Collected& c) {
     OptionLineHooks hooks;
@@ -52,7 +50,7 @@ OptionLineHooks hooksFor(Collected& c) {
     };
     hooks.apply = [&c](const std::wstring& line) {
         OptionFileTarget target{c.options, c.texts, c.chain};
-        applyVmOptionLineWith(fileHooksFor(c), target, nullptr, line.c_str());
+        applyVmOptionLineWith(c, target, nullptr, line.c_str());
     };
     return hooks;
 }

@@ -23,7 +23,7 @@ FILE* fileWith(const std::string& content) {
 // Option files by name. A name resolves against its including file's
 // folder (the default file's against "a\\"), and ${D} expands to "sub",
 // noting which expansion form was asked for.
-struct OptionFiles {
+struct OptionFiles : OptionFileHooks {
     std::map<std::wstring, std::string> files;
     std::vector<std::wstring> opened;
     std::wstring ansiForms;
@@ -31,32 +31,28 @@ struct OptionFiles {
     ClassPathTexts texts;
     IncludeChain chain;
 
-    OptionFileHooks hooks() {
-        OptionFileHooks h;
-        h.expand = [this](wchar_t* text, size_t cap, bool ansiPaths) {
-            ansiForms += ansiPaths ? L'A' : L'W';
-            std::wstring s = text;
-            size_t at = s.find(L"${D}");
-            if (at != std::wstring::npos) s.replace(at, 4, L"sub");
-            return copyTextW(text, cap, s.c_str());
-        };
-        h.resolve = [](wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* base) {
-            std::wstring folder = base ? base : L"a\\";
-            folder.erase(folder.rfind(L'\\') + 1);
-            return copyTextW(out, cap, (folder + name).c_str());
-        };
-        h.chainKey = [](const wchar_t* path) { return std::wstring(path); };
-        h.open = [this](const wchar_t* path) -> FILE* {
-            opened.push_back(path);
-            auto found = files.find(path);
-            return found == files.end() ? nullptr : fileWith(found->second);
-        };
-        h.narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
-        return h;
+    bool expand(wchar_t* text, size_t cap, bool ansiPaths) override {
+        ansiForms += ansiPaths ? L'A' : L'W';
+        std::wstring s = text;
+        size_t at = s.find(L"${D}");
+        if (at != std::wstring::npos) s.replace(at, 4, L"sub");
+        return copyTextW(text, cap, s.c_str());
     }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* base) override {
+        std::wstring folder = base ? base : L"a\\";
+        folder.erase(folder.rfind(L'\\') + 1);
+        return copyTextW(out, cap, (folder + name).c_str());
+    }
+    std::wstring chainKey(const wchar_t* path) override { return path; }
+    FILE* open(const wchar_t* path) override {
+        opened.push_back(path);
+        auto found = files.find(path);
+        return found == files.end() ? nullptr : fileWith(found->second);
+    }
+    std::string narrow(const std::wstring& text) override { return std::string(text.begin(), text.end()); }
     void read(const std::wstring& name) {
         OptionFileTarget target{options, texts, chain};
-        readDefaultVmOptionsFileWith(hooks(), target, name.c_str(), fileWith(files[name]));
+        readDefaultVmOptionsFileWith(*this, target, name.c_str(), fileWith(files[name]));
     }
 };
 
