@@ -295,16 +295,11 @@ TEST(Ranking, LocatedRuntimesAndEarlierInstallations) {
     EXPECT_FALSE(locatedJavaExe("c:/jre/bin/java.exe", true, exe, sizeof exe));
     EXPECT_TRUE(locatedJavaExe("c:/app/vtl_jres/1/bin/java.exe", true, exe, sizeof exe));
     EXPECT_FALSE(locatedJavaExe("c:/app/VTL_JRES/1/java.exe", true, exe, sizeof exe));
+    // Empty pieces of the list are skipped.
     using Names = std::vector<std::string>;
-    EXPECT_EQ(installationHomes("c:\\a;;c:\\b\\;"), (Names{"c:\\a\\jre", "c:\\b\\\\jre"}));
+    EXPECT_EQ(installationHomes(";c:\\a;;c:\\b\\;"), (Names{"c:\\a\\jre", "c:\\b\\\\jre"}));
     EXPECT_TRUE(installationHomes("").empty());
-}
-
-TEST(Ranking, SplitListSkipsEmptyPieces) {
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(splitList("c:\\a;;c:\\b;", ';'), (Names{"c:\\a", "c:\\b"}));
-    EXPECT_TRUE(splitList("", ';').empty());
-    EXPECT_TRUE(splitList(";;", ';').empty());
+    EXPECT_TRUE(installationHomes(";;").empty());
 }
 
 TEST(RuntimePaths, DerivedFromTheExecutablePath) {
