@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bounded.h"
+
+const char kJavaSoftJreKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
+const char kJavaSoftJdkKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";
+
 Candidate chooseCandidate(bool firstFound, const char* firstVersion, bool secondFound, const char* secondVersion) {
     if (firstFound && secondFound) return isNewerVersion(firstVersion, secondVersion) ? Candidate::First
                                                                                       : Candidate::Second;
@@ -36,4 +41,32 @@ std::vector<std::string> splitList(const char* text, char separator) {
         }
     }
     return pieces;
+}
+
+bool currentVersionKeyPath(const char* jdkVersion, const char* jreVersion, bool requireJdk,
+                           const VersionComponents& minimum, const VersionComponents& maximum, char* keyPath,
+                           size_t cap) {
+    const char* jdk = jdkVersion && isVersionInRange(jdkVersion, minimum, maximum) ? jdkVersion : "";
+    const char* jre = !requireJdk && jreVersion && isVersionInRange(jreVersion, minimum, maximum) ? jreVersion : "";
+    bool useJdk = isNewerVersion(jdk, jre);
+    return formatText(keyPath, cap, "%s\\%s", useJdk ? kJavaSoftJdkKey : kJavaSoftJreKey, useJdk ? jdk : jre);
+}
+
+size_t javaSoftScanKeys(bool requireJdk, const char* keys[2]) {
+    keys[0] = requireJdk ? kJavaSoftJdkKey : kJavaSoftJreKey;
+    keys[1] = kJavaSoftJdkKey;
+    return requireJdk ? 1 : 2;
+}
+
+bool locatedJavaExe(const std::string& name, bool ownRuntimesOnly, char* javaExe, size_t cap) {
+    copyText(javaExe, cap, name.c_str());
+    for (char* p = javaExe; *p; ++p)
+        if (*p == '/') *p = '\\';
+    return !ownRuntimesOnly || strstr(javaExe, "vtl_jres");
+}
+
+std::vector<std::string> installationHomes(const char* list) {
+    std::vector<std::string> homes = splitList(list, ';');
+    for (std::string& home : homes) home += "\\jre";
+    return homes;
 }

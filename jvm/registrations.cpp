@@ -27,6 +27,8 @@ const RegistrationLayout registrationLayouts[] = {
 };
 const size_t registrationLayoutCount = sizeof registrationLayouts / sizeof registrationLayouts[0];
 
+bool layoutScannedInHive(const RegistrationLayout& layout, bool machineHive) { return machineHive || layout.perUser; }
+
 bool registeredHome(const char* value, char* home, size_t cap) {
     size_t length = value ? strlen(value) : 0;
     while (length > 0 && value[length - 1] == '\\') --length;

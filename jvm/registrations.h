@@ -23,6 +23,10 @@ struct RegistrationLayout {
 extern const RegistrationLayout registrationLayouts[];
 extern const size_t registrationLayoutCount;
 
+// Every layout is scanned under HKEY_LOCAL_MACHINE; under
+// HKEY_CURRENT_USER only those that per-user installs write.
+bool layoutScannedInHive(const RegistrationLayout& layout, bool machineHive);
+
 // A registered home without its trailing backslashes (installers write
 // "Path" with one). False when nothing is left.
 bool registeredHome(const char* value, char* home, size_t cap);

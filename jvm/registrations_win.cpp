@@ -122,7 +122,7 @@ bool scanCurrentRegistrations(char* javaExe, size_t exeCap, char* version, size_
     } hives[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"}, {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"}};
     for (const auto& hive : hives)
         for (size_t i = 0; i < registrationLayoutCount; ++i)
-            if (hive.hive == HKEY_LOCAL_MACHINE || registrationLayouts[i].perUser)
+            if (layoutScannedInHive(registrationLayouts[i], hive.hive == HKEY_LOCAL_MACHINE))
                 scanLayout(Walk{hive.hive, hive.name, registrationLayouts[i], bounds, accepted});
 
     std::vector<std::string> versions;

@@ -19,8 +19,6 @@
 
 namespace {
 
-const char* const kJreKey = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
-const char* const kJdkKey = "SOFTWARE\\JavaSoft\\Java Development Kit";
 const char* const kLocatedKey = "SOFTWARE\\brevane\\morlin\\locatedjvms\\";
 const char* const kInstallationsKey = "SOFTWARE\\brevane\\vantrel\\installations";
 constexpr size_t kCurrentVersionCapacity = 100;
@@ -89,18 +87,13 @@ bool acceptHome(const char* home, Found& out, const Bounds& bounds) {
 bool readJavaSoftCurrentVersion(Found& out, const Bounds& bounds) {
     char jdk[kCurrentVersionCapacity];
     char jre[kCurrentVersionCapacity];
-    if (!readRegistryValue(HKEY_LOCAL_MACHINE, kJdkKey, "CurrentVersion", jdk, sizeof jdk) ||
-        !isVersionInRange(jdk, bounds.minimum, bounds.maximum))
-        jdk[0] = 0;
-    jre[0] = 0;
-    if (getConfigInt(key::RequireJdk) == 0 &&
-        (!readRegistryValue(HKEY_LOCAL_MACHINE, kJreKey, "CurrentVersion", jre, sizeof jre) ||
-         !isVersionInRange(jre, bounds.minimum, bounds.maximum)))
-        jre[0] = 0;
-    // An empty JRE text leaves a trailing backslash: the JRE key itself.
+    bool requireJdk = getConfigInt(key::RequireJdk) != 0;
+    bool jdkRead = readRegistryValue(HKEY_LOCAL_MACHINE, kJavaSoftJdkKey, "CurrentVersion", jdk, sizeof jdk);
+    bool jreRead =
+        !requireJdk && readRegistryValue(HKEY_LOCAL_MACHINE, kJavaSoftJreKey, "CurrentVersion", jre, sizeof jre);
     char keyPath[kPathCapacity];
-    bool useJdk = isNewerVersion(jdk, jre);
-    formatText(keyPath, kPathCapacity, "%s\\%s", useJdk ? kJdkKey : kJreKey, useJdk ? jdk : jre);
+    currentVersionKeyPath(jdkRead ? jdk : nullptr, jreRead ? jre : nullptr, requireJdk, bounds.minimum,
+                          bounds.maximum, keyPath, kPathCapacity);
     char home[kPathCapacity];
     if (!readRegistryValue(HKEY_LOCAL_MACHINE, keyPath, "JavaHome", home, kPathCapacity)) return false;
     return acceptHome(home, out, bounds);
@@ -124,8 +117,11 @@ bool scanJavaSoftVersions(const char* keyPath, Found& out, const Bounds& bounds)
 
 bool scanJavaSoftRegistry(Found& out, const Bounds& bounds) {
     if (readJavaSoftCurrentVersion(out, bounds)) return true;
-    if (getConfigInt(key::RequireJdk) == 0 && scanJavaSoftVersions(kJreKey, out, bounds)) return true;
-    return scanJavaSoftVersions(kJdkKey, out, bounds);
+    const char* keys[2];
+    size_t count = javaSoftScanKeys(getConfigInt(key::RequireJdk) != 0, keys);
+    for (size_t i = 0; i < count; ++i)
+        if (scanJavaSoftVersions(keys[i], out, bounds)) return true;
+    return false;
 }
 
 bool scanLocatedJvmsInHive(HKEY hive, bool restricted, Found& best, const Bounds& bounds) {
@@ -136,10 +132,7 @@ bool scanLocatedJvmsInHive(HKEY hive, bool restricted, Found& best, const Bounds
     bool found = false;
     for (const std::string& name : subkeyNames(key)) {
         Found candidate{};
-        copyText(candidate.javaExe, kPathCapacity, name.c_str());
-        for (char* p = candidate.javaExe; *p; ++p)
-            if (*p == '/') *p = '\\';
-        if (restricted && !strstr(candidate.javaExe, "vtl_jres")) continue;
+        if (!locatedJavaExe(name, restricted, candidate.javaExe, kPathCapacity)) continue;
         // Among equal versions the first one enumerated stays the best.
         if (checkJavaExe(candidate.javaExe, kPathCapacity, candidate.version, kPathCapacity, bounds.minimum,
                          bounds.maximum, true) &&
@@ -184,9 +177,9 @@ bool testPreviousInstallations(HKEY hive, REGSAM view, Found& out, const Bounds&
     }
     logLine(L"found installations: %S", list);
     bool accepted = false;
-    for (const std::string& directory : splitList(list, ';')) {
+    for (const std::string& runtimeHome : installationHomes(list)) {
         char home[kPathCapacity];
-        if (!formatText(home, kPathCapacity, "%s\\jre", directory.c_str())) continue;
+        if (!copyText(home, kPathCapacity, runtimeHome.c_str())) continue;
         if (!javaExeInHome(home, out.javaExe, kPathCapacity)) {
             logLine(L"did not find java in %S", home);
         } else if (checkJavaExe(out.javaExe, kPathCapacity, out.version, kPathCapacity, bounds.minimum,

@@ -1,7 +1,6 @@
-// The JVM search: the two location files, the configured sequence, the
-// relative pass, earlier installations and the two fixed variables. The
-// first candidate whose jvm.dll loads ends it; when none does, exactly one
-// message tells the user how the last accepted candidate was found.
+// The Win32 side of the JVM search: how a location, a variable, PATH and
+// the location files are tested, and what LoadDLL reports. The order of
+// the search lives in search.cpp.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,21 +32,20 @@ constexpr bool kSixtyFourBit = true;
 constexpr bool kSixtyFourBit = false;
 #endif
 
-struct Bounds {
-    VersionComponents minimum;
-    VersionComponents maximum;
-};
-
-// What the search leaves behind for LoadDLL.
+// What the search leaves behind for LoadDLL: the current candidate and,
+// once one loaded, its module.
 struct SearchResult {
     char javaExe[kPathCapacity] = "";
     char version[kVersionCapacity] = "";
-    int sourceKind = kSourceNone;
-    char locationText[kPathCapacity] = "";
+    SearchOutcome outcome;
     HMODULE module = nullptr;
 };
 
-bool testLocation(SearchResult& r, const char* directory, const Bounds& bounds, bool existenceOnly) {
+// At namespace scope: a function-local static with a run-time initialiser
+// would bring in the library's thread-safe guard.
+SearchResult result;
+
+bool testLocation(SearchResult& r, const char* directory, const SearchBounds& bounds, bool existenceOnly) {
     char home[kPathCapacity];
     if (!absolutePath(home, kPathCapacity, directory, false)) {
         // Cut, the directory could be some other one: nothing is found there.
@@ -61,7 +59,7 @@ bool testLocation(SearchResult& r, const char* directory, const Bounds& bounds, 
            checkJavaExe(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum, bounds.maximum, true);
 }
 
-bool testEnvironmentVariable(SearchResult& r, const char* name, const Bounds& bounds) {
+bool testEnvironmentVariable(SearchResult& r, const char* name, const SearchBounds& bounds) {
     char value[kPathCapacity];
     DWORD n = GetEnvironmentVariableA(name, value, kPathCapacity);
     if (n == 0 || n >= kPathCapacity) return false;
@@ -72,7 +70,7 @@ bool testEnvironmentVariable(SearchResult& r, const char* name, const Bounds& bo
                         false);
 }
 
-bool testSearchPath(SearchResult& r, const Bounds& bounds) {
+bool testSearchPath(SearchResult& r, const SearchBounds& bounds) {
     DWORD n = SearchPathA(nullptr, "java.exe", nullptr, kPathCapacity, r.javaExe, nullptr);
     if (n == 0 || n >= kPathCapacity) {
         r.javaExe[0] = 0;
@@ -103,116 +101,46 @@ bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) {
     return true;
 }
 
-// Records how the accepted candidate was found and tries its jvm.dll.
-bool accept(SearchResult& r, int kind, const char* locationText) {
-    r.sourceKind = kind;
-    if (locationText) copyText(r.locationText, kPathCapacity, locationText);
-    r.module = loadJvmFromJavaExe(r.javaExe);
-    return r.module != nullptr;
-}
-
-bool tryLocationFile(SearchResult& r, const wchar_t* suffix, const wchar_t* hasFormat, const wchar_t* usingText,
-                     const Bounds& bounds) {
-    char line[kPathCapacity];
-    if (!readLocationFile(suffix, line, kPathCapacity)) return false;
-    logLine(hasFormat, line);
-    if (!testLocation(r, line, bounds, false)) return false;
-    logLine(usingText);
-    return accept(r, kSourceDirectory, line);
-}
-
-bool firstPass(SearchResult& r, const std::vector<SearchEntry>& entries, const Bounds& bounds) {
-    for (const SearchEntry& entry : entries) {
-        char text[kPathCapacity];
-        copyText(text, kPathCapacity, entry.text.c_str());
-        expandVariables(text, kPathCapacity);
-        logLine(L"Testing location %S (type %c)", text, entry.letter);
-        bool loaded = false;
-        switch (entry.letter) {
-        case 'A':
-        case 'B':
-        case 'R':
-            loaded = testLocation(r, text, bounds, false) && accept(r, kSourceDirectory, text);
-            break;
-        case 'E': loaded = testEnvironmentVariable(r, text, bounds) && accept(r, kSourceEnvironment, text); break;
-        case 'S': loaded = testSearchPath(r, bounds) && accept(r, kSourceSearchPath, text); break;
-        case 'Y':
-            loaded = scanRegisteredJvms(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum,
-                                        bounds.maximum) &&
-                     accept(r, kSourceRegistry, nullptr);
-            break;
-        default: break;
-        }
-        if (loaded) return true;
+struct Win32Search : SearchHooks {
+    SearchResult& r;
+    explicit Win32Search(SearchResult& result) : r(result) {}
+    bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) override {
+        return ::readLocationFile(suffix, line, cap);
     }
-    return false;
-}
-
-// Entries are revisited by existence alone, with their raw text. The
-// version recorded is the loaded runtime's own, as the cache knows it from
-// the first pass, never one an earlier refused candidate left behind.
-bool relativePass(SearchResult& r, const std::vector<SearchEntry>& entries, const Bounds& bounds) {
-    for (const SearchEntry& entry : entries) {
-        if (!visitedInRelativePass(entry)) continue;
-        const char* text = entry.text.c_str();
-        logLine(L"Testing relative location %S", text);
-        testLocation(r, text, bounds, true);
-        if (!pathExists(r.javaExe)) continue;
-        logLine(L"%S exists", r.javaExe);
-        if (cachedVersionOf(r.javaExe, r.version, kVersionCapacity))
-            logLine(L"got version from registry %S", r.version);
-        if (accept(r, kSourceDirectory, text)) return true;
+    bool testLocation(const char* directory, const SearchBounds& bounds, bool existenceOnly) override {
+        return ::testLocation(r, directory, bounds, existenceOnly);
     }
-    return false;
-}
-
-bool previousInstallation(SearchResult& r, HKEY hive, const wchar_t* format, const Bounds& bounds) {
-    if (!findPreviousInstallation(hive, r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum,
-                                  bounds.maximum))
-        return false;
-    logLine(format, r.javaExe);
-    return accept(r, kSourceRegistry, nullptr);
-}
-
-bool fixedVariable(SearchResult& r, const char* name, const Bounds& bounds) {
-    return testEnvironmentVariable(r, name, bounds) && accept(r, kSourceEnvironment, name);
-}
-
-void searchJvm(SearchResult& r) {
-    logLine(L"Searching for a JVM");
-    r.sourceKind = kSourceNone;
-    r.module = nullptr;
-    char sequence[kPathCapacity];
-    char minimum[kPathCapacity];
-    char maximum[kPathCapacity];
-    getConfigString(key::SearchSequence, sequence, kPathCapacity);
-    getConfigString(key::MinVersion, minimum, kPathCapacity);
-    getConfigString(key::MaxVersion, maximum, kPathCapacity);
-    logLine(L"MinVersion: %S, MaxVersion: %S", minimum, maximum);
-    const Bounds bounds{parseVersion(minimum), parseVersion(maximum)};
-
-    if (tryLocationFile(r, L"\\.vantrel\\pref_jre.cfg", L"Has preferred location %S", L"Using preferred location",
-                        bounds))
-        return;
-    const std::vector<SearchEntry> entries = splitSearchSequence(sequence);
-    if (firstPass(r, entries, bounds)) return;
-    if (tryLocationFile(r, L"\\.vantrel\\inst_jre.cfg", L"Has installer location %S", L"Using installer location",
-                        bounds))
-        return;
-    if (relativePass(r, entries, bounds)) return;
-    if (previousInstallation(r, HKEY_CURRENT_USER, L"found JRE from previous installation (user) %S", bounds)) return;
-    if (previousInstallation(r, HKEY_LOCAL_MACHINE, L"found JRE from previous installation (machine) %S", bounds))
-        return;
-    logLine(L"Search sequence finished");
-    if (fixedVariable(r, "MORLIN_JAVA_HOME", bounds)) return;
-    fixedVariable(r, "VANTREL_JAVA_HOME", bounds);
-}
+    bool testEnvironmentVariable(const char* name, const SearchBounds& bounds) override {
+        return ::testEnvironmentVariable(r, name, bounds);
+    }
+    bool testSearchPath(const SearchBounds& bounds) override { return ::testSearchPath(r, bounds); }
+    bool scanRegistry(const SearchBounds& bounds) override {
+        return scanRegisteredJvms(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum,
+                                  bounds.maximum);
+    }
+    const char* previousInstallation(bool machine, const SearchBounds& bounds) override {
+        HKEY hive = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        return findPreviousInstallation(hive, r.javaExe, kPathCapacity, r.version, kVersionCapacity,
+                                        bounds.minimum, bounds.maximum)
+                   ? r.javaExe
+                   : nullptr;
+    }
+    const char* existingCandidate() override { return pathExists(r.javaExe) ? r.javaExe : nullptr; }
+    const char* cachedCandidateVersion() override {
+        return cachedVersionOf(r.javaExe, r.version, kVersionCapacity) ? r.version : nullptr;
+    }
+    bool loadCandidate() override {
+        r.module = loadJvmFromJavaExe(r.javaExe);
+        return r.module != nullptr;
+    }
+    void expand(char* text, size_t cap) override { expandVariables(text, cap); }
+};
 
 void reportFailure(const SearchResult& r) {
-    FailureMessage message = failureMessageFor(r.sourceKind, kSixtyFourBit);
+    FailureMessage message = failureMessageFor(r.outcome.sourceKind, kSixtyFourBit);
     switch (message.argument) {
     case FailureArgument::Width: showMessage(message.id, message.width); break;
-    case FailureArgument::Location: showMessageNarrow(message.id, r.locationText); break;
+    case FailureArgument::Location: showMessageNarrow(message.id, r.outcome.locationText.c_str()); break;
     case FailureArgument::None: showMessage(message.id, nullptr); break;
     }
 }
@@ -220,10 +148,11 @@ void reportFailure(const SearchResult& r) {
 }  // namespace
 
 bool LoadDLL(bool reportFailures) {
-    static SearchResult result;
     logLine(L"LoadDLL (%d, %S, %d)", 1, static_cast<const char*>(nullptr), 0);
-    searchJvm(result);
-    if (result.sourceKind == kSourceNone) {
+    result.module = nullptr;
+    Win32Search hooks(result);
+    searchJvmWith(hooks, result.outcome);
+    if (result.outcome.sourceKind == kSourceNone) {
         logError(L"No JVM found");
         if (reportFailures) reportFailure(result);
         return false;

@@ -95,37 +95,27 @@ bool hasVariableSyntaxImpl(const Ch* text, size_t cap) {
 }
 
 template <typename Ch>
+const std::basic_string<Ch>& valueOf(const BasicExpansionValues<Ch>& v, LauncherValue which,
+                                     const std::basic_string<Ch>& separator) {
+    switch (which) {
+    case LauncherValue::LauncherDirectory: return v.launcherDirectory;
+    case LauncherValue::TempDirectory: return v.tempDirectory;
+    case LauncherValue::PathListSeparator: return separator;
+    case LauncherValue::JvmHome: return v.jvmHome;
+    case LauncherValue::TempBase: return v.tempBase;
+    }
+    return separator;
+}
+
+template <typename Ch>
 bool expandImpl(Ch* text, size_t cap, const BasicExpansionValues<Ch>& v) {
     const std::basic_string<Ch> separator = literal<Ch>(";");
-    const struct {
-        const char* pattern;
-        const std::basic_string<Ch>& value;
-    } rows[] = {
-        {"%MORLIN_EXEDIR%", v.launcherDirectory},
-        {"%VANTREL_EXEDIR%", v.launcherDirectory},
-        {"%MORLIN_TEMPDIR%", v.tempDirectory},
-        {"%VANTREL_TEMPDIR%", v.tempDirectory},
-        {"%MORLIN_PATHLIST_SEPARATOR%", separator},
-        {"%VANTREL_PATHLIST_SEPARATOR%", separator},
-        {"%MORLIN_JVM_HOME%", v.jvmHome},
-        {"%VANTREL_JVM_HOME%", v.jvmHome},
-        {"${MORLIN_EXEDIR}", v.launcherDirectory},
-        {"${VANTREL_EXEDIR}", v.launcherDirectory},
-        {"${MORLIN_TEMPDIR}", v.tempDirectory},
-        {"${VANTREL_TEMPDIR}", v.tempDirectory},
-        {"${MORLIN_PATHLIST_SEPARATOR}", separator},
-        {"${VANTREL_PATHLIST_SEPARATOR}", separator},
-        {"${MORLIN_JVM_HOME}", v.jvmHome},
-        {"${VANTREL_JVM_HOME}", v.jvmHome},
-        {"${launcher:sys.launcherDirectory}", v.launcherDirectory},
-        {"${launcher:sys.launcherTempDirectory}", v.tempDirectory},
-        {"${launcher:sys.pathlistSeparator}", separator},
-        {"${launcher:sys.jvmHome}", v.jvmHome},
-        {"${launcher:sys.tempDir}", v.tempBase},
-    };
     bool complete = true;
     std::basic_string<Ch> pattern;
-    for (const auto& row : rows) complete = replaceRow(text, cap, row.pattern, row.value, pattern) && complete;
+    for (size_t i = 0; i < kLauncherVariableCount; ++i) {
+        const LauncherVariable& row = kLauncherVariables[i];
+        complete = replaceRow(text, cap, row.pattern, valueOf(v, row.value, separator), pattern) && complete;
+    }
 
     std::basic_string<Ch> upper;
     for (const std::basic_string<Ch>& entry : v.environment) {
@@ -148,6 +138,33 @@ bool expandImpl(Ch* text, size_t cap, const BasicExpansionValues<Ch>& v) {
 }
 
 }  // namespace
+
+// Both the old and the current names are understood, in each of the two
+// syntaxes; the launcher: names follow.
+const LauncherVariable kLauncherVariables[] = {
+    {"%MORLIN_EXEDIR%", LauncherValue::LauncherDirectory},
+    {"%VANTREL_EXEDIR%", LauncherValue::LauncherDirectory},
+    {"%MORLIN_TEMPDIR%", LauncherValue::TempDirectory},
+    {"%VANTREL_TEMPDIR%", LauncherValue::TempDirectory},
+    {"%MORLIN_PATHLIST_SEPARATOR%", LauncherValue::PathListSeparator},
+    {"%VANTREL_PATHLIST_SEPARATOR%", LauncherValue::PathListSeparator},
+    {"%MORLIN_JVM_HOME%", LauncherValue::JvmHome},
+    {"%VANTREL_JVM_HOME%", LauncherValue::JvmHome},
+    {"${MORLIN_EXEDIR}", LauncherValue::LauncherDirectory},
+    {"${VANTREL_EXEDIR}", LauncherValue::LauncherDirectory},
+    {"${MORLIN_TEMPDIR}", LauncherValue::TempDirectory},
+    {"${VANTREL_TEMPDIR}", LauncherValue::TempDirectory},
+    {"${MORLIN_PATHLIST_SEPARATOR}", LauncherValue::PathListSeparator},
+    {"${VANTREL_PATHLIST_SEPARATOR}", LauncherValue::PathListSeparator},
+    {"${MORLIN_JVM_HOME}", LauncherValue::JvmHome},
+    {"${VANTREL_JVM_HOME}", LauncherValue::JvmHome},
+    {"${launcher:sys.launcherDirectory}", LauncherValue::LauncherDirectory},
+    {"${launcher:sys.launcherTempDirectory}", LauncherValue::TempDirectory},
+    {"${launcher:sys.pathlistSeparator}", LauncherValue::PathListSeparator},
+    {"${launcher:sys.jvmHome}", LauncherValue::JvmHome},
+    {"${launcher:sys.tempDir}", LauncherValue::TempBase},
+};
+const size_t kLauncherVariableCount = sizeof kLauncherVariables / sizeof kLauncherVariables[0];
 
 bool replaceAll(char* text, size_t cap, const char* pattern, const char* value) {
     return replaceAllImpl(text, cap, pattern, value);

@@ -20,6 +20,17 @@ struct BasicExpansionValues {
 using ExpansionValues = BasicExpansionValues<wchar_t>;
 using ExpansionValuesA = BasicExpansionValues<char>;
 
+// What a launcher variable stands for.
+enum class LauncherValue { LauncherDirectory, TempDirectory, PathListSeparator, JvmHome, TempBase };
+struct LauncherVariable {
+    const char* pattern;
+    LauncherValue value;
+};
+// The launcher variables in the order they are expanded, before the
+// environment entries.
+extern const LauncherVariable kLauncherVariables[];
+extern const size_t kLauncherVariableCount;
+
 // Replaces every occurrence of pattern with value. The search resumes
 // right after each inserted value, so a value holding its own pattern
 // cannot loop. A result longer than cap - 1 is cut (and logged as an

@@ -3,6 +3,10 @@
 #include <cstring>
 #include <cwchar>
 
+#include "core/bounded.h"
+#include "core/log.h"
+#include "core/state.h"
+
 namespace {
 
 const wchar_t kIncludeWord[] = L"-include-options ";
@@ -24,6 +28,46 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
     for (size_t i = 0; i < a.size(); ++i)
         if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
+}
+
+bool admitInclude(OptionFileHooks& hooks, IncludeChain& chain, const wchar_t* resolved) {
+    switch (enterInclude(chain, hooks.chainKey(resolved))) {
+    case IncludeCheck::Entered: return true;
+    case IncludeCheck::Cycle:
+        logError(L"vmoptions include of %s skipped: that file is already being read", resolved);
+        return false;
+    case IncludeCheck::TooDeep:
+        logError(L"vmoptions include of %s skipped: more than %d nested option files", resolved,
+                 static_cast<int>(kMaxIncludeDepth));
+        return false;
+    }
+    return false;
+}
+
+void includeOptionFile(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+                       const std::wstring& rest) {
+    // Heap, not stack: included files recurse through here.
+    std::vector<wchar_t> name(kPathCapacity);
+    if (!copyTextW(name.data(), kPathCapacity, rest.c_str())) {
+        logError(L"vmoptions include name too long (%d characters), skipped", static_cast<int>(rest.size()));
+        return;
+    }
+    bool expanded = hooks.expand(name.data(), kPathCapacity, false);
+    logLine(L"after exp from %s %s", name.data(), rest.c_str());
+    std::vector<wchar_t> resolved(kPathCapacity);
+    bool resolvedWhole = hooks.resolve(resolved.data(), kPathCapacity, name.data(), baseFile);
+    if (!expanded || !resolvedWhole) {
+        // A cut name would open some other file.
+        logError(L"vmoptions include name too long after expansion, skipped: %s", name.data());
+        return;
+    }
+    if (!admitInclude(hooks, target.chain, resolved.data())) return;
+    FILE* file = hooks.open(resolved.data());
+    logLine(L"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file), resolved.data(), name.data());
+    readVmOptionsFileWith(hooks, target, resolved.data(), file);
+    leaveInclude(target.chain);
+    logLine(L"adding vmoptions 2");
+    logLine(L"adding vmoptions 3");
 }
 
 }  // namespace
@@ -68,4 +112,46 @@ IncludeCheck enterInclude(IncludeChain& chain, const std::wstring& path) {
 
 void leaveInclude(IncludeChain& chain) {
     if (!chain.files.empty()) chain.files.pop_back();
+}
+
+void applyVmOptionLineWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+                           const wchar_t* line) {
+    std::wstring rest;
+    ClassPathTexts& texts = target.texts;
+    switch (classifyOptionLine(line, &rest)) {
+    case OptionLineKind::Include: includeOptionFile(hooks, target, baseFile, rest); break;
+    case OptionLineKind::ClassPath:
+        texts.hasReplacement = true;
+        texts.replacement = hooks.narrow(rest);
+        break;
+    case OptionLineKind::ClassPathPrefix:
+        texts.hasPrefix = true;
+        texts.prefix = hooks.narrow(rest);
+        break;
+    case OptionLineKind::ClassPathSuffix:
+        texts.hasSuffix = true;
+        texts.suffix = hooks.narrow(rest);
+        break;
+    case OptionLineKind::Option: target.options.push_back(hooks.narrow(line)); break;
+    }
+}
+
+void readVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+                           FILE* file) {
+    if (!file) return;
+    std::vector<wchar_t> wide(kOptionLineCapacity);
+    forEachOptionLine(file, [&](const char* line) {
+        widenText(wide.data(), wide.size(), line);
+        hooks.expand(wide.data(), wide.size(), true);
+        applyVmOptionLineWith(hooks, target, baseFile, wide.data());
+    });
+    fclose(file);
+}
+
+void readDefaultVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
+                                  FILE* file) {
+    if (!file) return;
+    enterInclude(target.chain, hooks.chainKey(path));
+    readVmOptionsFileWith(hooks, target, nullptr, file);
+    leaveInclude(target.chain);
 }

@@ -43,6 +43,41 @@ struct IncludeChain {
 IncludeCheck enterInclude(IncludeChain& chain, const std::wstring& path);
 void leaveInclude(IncludeChain& chain);
 
+// What reading option files asks of the platform.
+struct OptionFileHooks {
+    virtual ~OptionFileHooks() = default;
+    // Expands launcher variables in place (ansiPaths as the launcher's own
+    // expansion); false when the result was cut.
+    virtual bool expand(wchar_t* text, size_t cap, bool ansiPaths) = 0;
+    // An include name taken against the including file (null: the launcher
+    // directory); false when the result was cut.
+    virtual bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile) = 0;
+    // The name a file sits under on the include chain (its full path).
+    virtual std::wstring chainKey(const wchar_t* path) = 0;
+    virtual FILE* open(const wchar_t* path) = 0;
+    // The narrow form a line reaches the VM in.
+    virtual std::string narrow(const std::wstring& text) = 0;
+};
+// Where the lines go, and the files open right now.
+struct OptionFileTarget {
+    OptionList& options;
+    ClassPathTexts& texts;
+    IncludeChain& chain;
+};
+
+// Portable: one option line, already expanded. Directives set the class
+// path texts or read an included file; every other line is an option.
+void applyVmOptionLineWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+                           const wchar_t* line);
+// Portable: every line of an open file, expanded and applied; closes it.
+// A null file does nothing.
+void readVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* baseFile,
+                           FILE* file);
+// Portable: the default file (base: none), with the file itself (path) on
+// the include chain so that it cannot include itself.
+void readDefaultVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& target, const wchar_t* path,
+                                  FILE* file);
+
 #ifdef _WIN32
 // Opens the default file; defaultVmOptionsPath() then names the file that
 // opened (empty when none did).
@@ -51,7 +86,6 @@ const wchar_t* defaultVmOptionsPath();
 // Reads the default file (base: none) with the file itself on the include
 // chain; a null file does nothing.
 void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts);
-void readVmOptionsFile(const wchar_t* baseFile, FILE* file, OptionList& options, ClassPathTexts& texts);
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts);
 // The narrow form in the file-API code page; unrepresentable characters
 // become the conversion's default character.

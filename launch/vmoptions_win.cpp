@@ -43,44 +43,15 @@ std::wstring chainKey(const wchar_t* path) {
     return full.data();
 }
 
-bool admitInclude(const wchar_t* resolved) {
-    switch (enterInclude(openOptionFiles, chainKey(resolved))) {
-    case IncludeCheck::Entered: return true;
-    case IncludeCheck::Cycle:
-        logError(L"vmoptions include of %s skipped: that file is already being read", resolved);
-        return false;
-    case IncludeCheck::TooDeep:
-        logError(L"vmoptions include of %s skipped: more than %d nested option files", resolved,
-                 static_cast<int>(kMaxIncludeDepth));
-        return false;
+struct Win32OptionFiles : OptionFileHooks {
+    bool expand(wchar_t* text, size_t cap, bool ansiPaths) override { return expandVariablesW(text, cap, ansiPaths); }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* baseFile) override {
+        return resolveRelativePathW(out, cap, name, baseFile, false);
     }
-    return false;
-}
-
-void includeOptionFile(const wchar_t* baseFile, const std::wstring& rest, OptionList& options,
-                       ClassPathTexts& texts) {
-    wchar_t name[kPathCapacity];
-    if (!copyTextW(name, kPathCapacity, rest.c_str())) {
-        logError(L"vmoptions include name too long (%d characters), skipped", static_cast<int>(rest.size()));
-        return;
-    }
-    bool expanded = expandVariablesW(name, kPathCapacity, false);
-    logLine(L"after exp from %s %s", name, rest.c_str());
-    wchar_t resolved[kPathCapacity];
-    bool resolvedWhole = resolveRelativePathW(resolved, kPathCapacity, name, baseFile, false);
-    if (!expanded || !resolvedWhole) {
-        // A cut name would open some other file.
-        logError(L"vmoptions include name too long after expansion, skipped: %s", name);
-        return;
-    }
-    if (!admitInclude(resolved)) return;
-    FILE* file = _wfopen(resolved, L"rt");
-    logLine(L"adding vmoptions from (%p) <%s> (%s)", file, resolved, name);
-    readVmOptionsFile(resolved, file, options, texts);
-    leaveInclude(openOptionFiles);
-    logLine(L"adding vmoptions 2");
-    logLine(L"adding vmoptions 3");
-}
+    std::wstring chainKey(const wchar_t* path) override { return ::chainKey(path); }
+    FILE* open(const wchar_t* path) override { return _wfopen(path, L"rt"); }
+    std::string narrow(const std::wstring& text) override { return toFileApiString(text); }
+};
 
 }  // namespace
 
@@ -111,40 +82,13 @@ FILE* openDefaultVmOptionsFile() {
 const wchar_t* defaultVmOptionsPath() { return openedDefaultPath; }
 
 void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts) {
-    if (!file) return;
-    // On the chain, so that the file cannot include itself.
-    enterInclude(openOptionFiles, chainKey(openedDefaultPath));
-    readVmOptionsFile(nullptr, file, options, texts);
-    leaveInclude(openOptionFiles);
-}
-
-void readVmOptionsFile(const wchar_t* baseFile, FILE* file, OptionList& options, ClassPathTexts& texts) {
-    if (!file) return;
-    std::vector<wchar_t> wide(kOptionLineCapacity);
-    forEachOptionLine(file, [&](const char* line) {
-        widenText(wide.data(), wide.size(), line);
-        expandVariablesW(wide.data(), wide.size(), true);
-        applyVmOptionLine(baseFile, wide.data(), options, texts);
-    });
-    fclose(file);
+    OptionFileTarget target{options, texts, openOptionFiles};
+    Win32OptionFiles hooks;
+    readDefaultVmOptionsFileWith(hooks, target, openedDefaultPath, file);
 }
 
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts) {
-    std::wstring rest;
-    switch (classifyOptionLine(line, &rest)) {
-    case OptionLineKind::Include: includeOptionFile(baseFile, rest, options, texts); break;
-    case OptionLineKind::ClassPath:
-        texts.hasReplacement = true;
-        texts.replacement = toFileApiString(rest);
-        break;
-    case OptionLineKind::ClassPathPrefix:
-        texts.hasPrefix = true;
-        texts.prefix = toFileApiString(rest);
-        break;
-    case OptionLineKind::ClassPathSuffix:
-        texts.hasSuffix = true;
-        texts.suffix = toFileApiString(rest);
-        break;
-    case OptionLineKind::Option: options.push_back(toFileApiString(line)); break;
-    }
+    OptionFileTarget target{options, texts, openOptionFiles};
+    Win32OptionFiles hooks;
+    applyVmOptionLineWith(hooks, target, baseFile, line);
 }

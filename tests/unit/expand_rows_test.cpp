@@ -28,40 +28,33 @@ std::wstring expandW(const std::wstring& text, const ExpansionValues& values, si
 
 }  // namespace
 
-TEST(ExpandRows, EveryLauncherRowHasItsValue) {
+TEST(ExpandRows, EveryLauncherVariableHasTheValueItsNameSays) {
     const ExpansionValues v = sampleValues();
-    const struct {
-        const wchar_t* pattern;
-        std::wstring value;
-    } rows[] = {
-        {L"%MORLIN_EXEDIR%", v.launcherDirectory},
-        {L"%VANTREL_EXEDIR%", v.launcherDirectory},
-        {L"%MORLIN_TEMPDIR%", v.tempDirectory},
-        {L"%VANTREL_TEMPDIR%", v.tempDirectory},
-        {L"%MORLIN_PATHLIST_SEPARATOR%", L";"},
-        {L"%VANTREL_PATHLIST_SEPARATOR%", L";"},
-        {L"%MORLIN_JVM_HOME%", v.jvmHome},
-        {L"%VANTREL_JVM_HOME%", v.jvmHome},
-        {L"${MORLIN_EXEDIR}", v.launcherDirectory},
-        {L"${VANTREL_EXEDIR}", v.launcherDirectory},
-        {L"${MORLIN_TEMPDIR}", v.tempDirectory},
-        {L"${VANTREL_TEMPDIR}", v.tempDirectory},
-        {L"${MORLIN_PATHLIST_SEPARATOR}", L";"},
-        {L"${VANTREL_PATHLIST_SEPARATOR}", L";"},
-        {L"${MORLIN_JVM_HOME}", v.jvmHome},
-        {L"${VANTREL_JVM_HOME}", v.jvmHome},
-        {L"${launcher:sys.launcherDirectory}", v.launcherDirectory},
-        {L"${launcher:sys.launcherTempDirectory}", v.tempDirectory},
-        {L"${launcher:sys.pathlistSeparator}", L";"},
-        {L"${launcher:sys.jvmHome}", v.jvmHome},
-        {L"${launcher:sys.tempDir}", v.tempBase},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(expandW(std::wstring(L"<") + row.pattern + L">", v), L"<" + row.value + L">") << row.pattern;
+    // The value each name stands for, by the part of the name that says it.
+    const std::pair<const char*, std::wstring> stems[] = {
+        {"EXEDIR", v.launcherDirectory},   {"launcherDirectory}", v.launcherDirectory},
+        {"TEMPDIR", v.tempDirectory},      {"launcherTempDirectory}", v.tempDirectory},
+        {"PATHLIST_SEPARATOR", L";"},      {"pathlistSeparator}", L";"},
+        {"JVM_HOME", v.jvmHome},           {"jvmHome}", v.jvmHome},
+        {"sys.tempDir}", v.tempBase}};
+    // Old and current names in both syntaxes, then the five launcher: names.
+    ASSERT_EQ(kLauncherVariableCount, 21u);
+    for (size_t i = 0; i < kLauncherVariableCount; ++i) {
+        const std::string pattern = kLauncherVariables[i].pattern;
+        const std::wstring wide(pattern.begin(), pattern.end());
+        int matched = 0;
+        for (const auto& stem : stems) {
+            if (pattern.find(stem.first) == std::string::npos) continue;
+            ++matched;
+            EXPECT_EQ(expandW(L"<" + wide + L">", v), L"<" + stem.second + L">") << pattern;
+        }
+        EXPECT_EQ(matched, 1) << pattern;
+        EXPECT_TRUE(pattern.rfind(i < 8 ? "%" : "${", 0) == 0 && pattern.back() == (i < 8 ? '%' : '}')) << pattern;
+        EXPECT_EQ(pattern.find(i % 2 ? "VANTREL_" : "MORLIN_") != std::string::npos, i < 16) << pattern;
         // Patterns match case-sensitively.
-        std::wstring lower = row.pattern;
+        std::wstring lower = wide;
         for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-        EXPECT_EQ(expandW(lower, v), lower) << row.pattern;
+        EXPECT_EQ(expandW(lower, v), lower) << pattern;
     }
 }
 
@@ -123,7 +116,8 @@ TEST(ExpandRows, NarrowFormAppliesTheSameRows) {
     clearCapturedLog();
     EXPECT_TRUE(expandWithValues(text, sizeof text, v));
     EXPECT_STREQ(text, "C:\\app\\x;;;C:\\bin;C:=C:\\w;%PATH%");
-    // Row 5 ran before row 17 and is already applied in the logged text.
+    // The separator variables come before the launcher: names, so their
+    // replacement already shows in the logged text.
     EXPECT_TRUE(logContains(L"expanding2 ${launcher:sys.launcherDirectory} to C:\\app\\ in C:\\app\\x;;;"
                             L"${PATH};${};%PATH%."));
 }

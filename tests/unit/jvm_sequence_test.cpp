@@ -1,12 +1,148 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "config/keys.h"
+#include "config/store.h"
+#include "core/bounded.h"
 #include "jvm/ranking.h"
 #include "jvm/registrations.h"
 #include "jvm/runtimepaths.h"
+#include "jvm/search.h"
 #include "jvm/sequence.h"
+#include "tests/support/log_capture.h"
+
+namespace {
+
+// A machine for the search: which homes hold a runtime the bounds accept,
+// which only a java.exe, and which candidates' jvm.dll loads. Every try is
+// written down, so the order of the tries can be checked.
+struct FakeMachine : SearchHooks {
+    std::string preferred, installer;  // location file lines; empty: no file
+    std::set<std::string> runtimes, javaOnly, variables, loadable;
+    bool onPath = false, inRegistry = false;
+    std::string previousMachine, cachedVersion, candidate;
+    std::vector<std::string> calls;
+    SearchOutcome outcome;
+
+    bool found(const std::string& call, const std::string& exe, bool ok) {
+        calls.push_back(call);
+        candidate = ok ? exe : "";
+        return ok;
+    }
+    const char* text(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+    bool readLocationFile(const wchar_t* suffix, char* line, size_t cap) override {
+        const std::string& s = wcsstr(suffix, L"\\pref_jre.cfg") ? preferred : installer;
+        return !s.empty() && copyText(line, cap, s.c_str());
+    }
+    bool testLocation(const char* dir, const SearchBounds& bounds, bool existenceOnly) override {
+        EXPECT_EQ(bounds.minimum, parseVersion("1.8"));
+        bool exists = runtimes.count(dir) || javaOnly.count(dir);
+        return found("location " + std::string(dir), dir, existenceOnly ? exists : runtimes.count(dir)) ||
+               existenceOnly;
+    }
+    bool testEnvironmentVariable(const char* name, const SearchBounds&) override {
+        return found("env " + std::string(name), "env:" + std::string(name), variables.count(name));
+    }
+    bool testSearchPath(const SearchBounds&) override { return found("path", "path", onPath); }
+    bool scanRegistry(const SearchBounds&) override { return found("registry", "registry", inRegistry); }
+    const char* previousInstallation(bool machine, const SearchBounds&) override {
+        found(machine ? "previous machine" : "previous user", previousMachine, machine && !previousMachine.empty());
+        return text(candidate);
+    }
+    const char* existingCandidate() override { return text(candidate); }
+    const char* cachedCandidateVersion() override { return text(cachedVersion); }
+    bool loadCandidate() override { return found("load " + candidate, candidate, loadable.count(candidate)); }
+    void expand(char* t, size_t cap) override {
+        if (strncmp(t, "%APP%", 5) == 0) copyText(t, cap, ("c:\\app" + std::string(t + 5)).c_str());
+    }
+    void search(const char* sequence) {
+        clearStores();
+        clearCapturedLog();
+        storeConfigValue(key::SearchSequence, sequence);
+        storeConfigValue(key::MinVersion, "1.8");
+        searchJvmWith(*this, outcome);
+        clearStores();
+    }
+};
+
+using Lines = std::vector<std::wstring>;
+using Calls = std::vector<std::string>;
+
+}  // namespace
+
+TEST(Search, EveryStageInOrderWhenNothingIsFound) {
+    FakeMachine m;
+    m.preferred = "c:\\pref";
+    m.installer = "c:\\inst";
+    // Absolute A and R entries, other letters and lower case skip the relative pass.
+    m.search("Bjre;A%APP%\\jre;EJAVA_HOME;S;Y;Xbad;Ac:\\abs;R\\\\srv\\j;bjre");
+    EXPECT_EQ(capturedLog(), (Lines{L"Searching for a JVM", L"MinVersion: 1.8, MaxVersion: ",
+                                    L"Has preferred location c:\\pref", L"Testing location jre (type B)",
+                                    L"Testing location c:\\app\\jre (type A)", L"Testing location JAVA_HOME (type E)",
+                                    L"Testing location  (type S)", L"Testing location  (type Y)",
+                                    L"Testing location bad (type X)", L"Testing location c:\\abs (type A)",
+                                    L"Testing location \\\\srv\\j (type R)", L"Testing location jre (type b)",
+                                    L"Has installer location c:\\inst", L"Testing relative location jre",
+                                    L"Testing relative location %APP%\\jre", L"Search sequence finished"}));
+    EXPECT_EQ(m.calls, (Calls{"location c:\\pref", "location jre", "location c:\\app\\jre", "env JAVA_HOME", "path",
+                              "registry", "location c:\\abs", "location \\\\srv\\j", "location c:\\inst", "location jre",
+                              "location %APP%\\jre", "previous user", "previous machine", "env MORLIN_JAVA_HOME",
+                              "env VANTREL_JAVA_HOME"}));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceNone);
+}
+
+TEST(Search, StopsAtTheFirstLoadAndRemembersTheLastAcceptedCandidate) {
+    FakeMachine m;
+    m.runtimes = {"c:\\broken", "jre"};
+    m.variables = {"JAVA_HOME"};
+    m.loadable = {"env:JAVA_HOME", "jre"};
+    m.search("Ac:\\broken;EJAVA_HOME;Bjre");
+    EXPECT_EQ(m.calls, (Calls{"location c:\\broken", "load c:\\broken", "env JAVA_HOME", "load env:JAVA_HOME"}));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceEnvironment);
+    EXPECT_EQ(m.outcome.locationText, "JAVA_HOME");
+    EXPECT_TRUE(m.outcome.loaded);
+
+    // The registry has no location text: the directory's stays for the message.
+    m.calls.clear();
+    m.inRegistry = true;
+    m.search("Ac:\\broken;Y");
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
+    EXPECT_EQ(m.outcome.locationText, "c:\\broken");
+    EXPECT_FALSE(m.outcome.loaded);
+    EXPECT_EQ(m.calls.back(), "env VANTREL_JAVA_HOME");
+
+    // The preferred location comes before the whole sequence.
+    m.preferred = "jre";
+    m.calls.clear();
+    m.search("EJAVA_HOME");
+    EXPECT_EQ(m.calls, (Calls{"location jre", "load jre"}));
+    EXPECT_TRUE(logContains(L"Using preferred location"));
+}
+
+TEST(Search, RelativePassAndEarlierInstallations) {
+    FakeMachine m;
+    m.javaOnly = {"jre", "c:\\abs"};
+    m.loadable = {"jre"};
+    m.cachedVersion = "1.8.0_99";
+    m.search("Ac:\\abs;Rmissing;Ajre");
+    Lines log = capturedLog();
+    EXPECT_EQ(Lines(log.end() - 4, log.end()), (Lines{L"Testing relative location missing",
+                                                      L"Testing relative location jre", L"jre exists",
+                                                      L"got version from registry 1.8.0_99"}));
+    EXPECT_EQ(m.outcome.locationText, "jre");
+
+    m.calls.clear();
+    m.previousMachine = "c:\\old\\bin\\java.exe";
+    m.loadable = {m.previousMachine};
+    m.search("");
+    EXPECT_EQ(m.calls, (Calls{"previous user", "previous machine", "load c:\\old\\bin\\java.exe"}));
+    EXPECT_TRUE(logContains(L"found JRE from previous installation (machine) c:\\old\\bin\\java.exe"));
+    EXPECT_EQ(m.outcome.sourceKind, kSourceRegistry);
+}
 
 TEST(SearchSequence, SplitsIntoLetterAndTextSkippingEmptyEntries) {
     auto entries = splitSearchSequence("B.\\jre;Y;EJAVA_HOME;EJDK_HOME;");
@@ -24,22 +160,6 @@ TEST(SearchSequence, SplitsIntoLetterAndTextSkippingEmptyEntries) {
     EXPECT_EQ(entries[1].letter, 'A');
     EXPECT_TRUE(splitSearchSequence("").empty());
     EXPECT_TRUE(splitSearchSequence(nullptr).empty());
-}
-
-TEST(SearchSequence, RelativePassVisitsBAlwaysAndAROnlyWhenRelative) {
-    const struct {
-        char letter;
-        const char* text;
-        bool visited;
-    } cases[] = {
-        {'B', ".\\jre", true},     {'B', "c:\\jre", true},     {'B', "\\\\srv\\jre", true},
-        {'A', "c:\\jre", false},   {'A', "\\\\srv\\j", false}, {'A', "jre", true},
-        {'A', "\\jre", true},      {'R', "x:", false},         {'R', "x", true},
-        {'R', "", true},           {'E', "JAVA_HOME", false},  {'S', "", false},
-        {'Y', "", false},          {'b', "jre", false},        {'a', "jre", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(visitedInRelativePass(SearchEntry{c.letter, c.text}), c.visited) << c.letter << c.text;
 }
 
 TEST(SearchSequence, OneFailureMessagePerSourceKindAndWidth) {
@@ -121,11 +241,16 @@ TEST(Registrations, HomesLoseTheirTrailingBackslash) {
     EXPECT_STREQ(home, "");
 }
 
-TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
+TEST(Registrations, EveryLayoutHasItsHivesAndMsiLayoutsReadPath) {
     for (size_t i = 0; i < registrationLayoutCount; ++i) {
         const RegistrationLayout& layout = registrationLayouts[i];
         std::string pattern = layout.keyPattern;
         ASSERT_EQ(pattern.rfind("SOFTWARE\\", 0), 0u) << pattern;
+        // Oracle, Semeru, Zulu, Liberica and SapMachine install for the machine only.
+        bool perUser = pattern.find("Adopt") != std::string::npos || pattern.find("Eclipse") != std::string::npos ||
+                       pattern.find("Microsoft") != std::string::npos;
+        EXPECT_TRUE(layoutScannedInHive(layout, true)) << pattern;
+        EXPECT_EQ(layoutScannedInHive(layout, false), perUser) << pattern;
         // A MSI key's "JavaHome" is a number: its home is "Path".
         if (pattern.size() > 4 && pattern.compare(pattern.size() - 4, 4, "\\MSI") == 0) {
             EXPECT_STREQ(layout.homeValue, "Path") << pattern;
@@ -134,11 +259,47 @@ TEST(Registrations, EveryMsiLayoutReadsPathAndEnumeratesTheVm) {
     }
 }
 
-TEST(Ranking, SplitListSkipsEmptyPieces) {
+namespace {
+std::string keyPathFor(const char* jdk, const char* jre, bool requireJdk, const char* minimum = "",
+                       const char* maximum = "") {
+    char path[200];
+    EXPECT_TRUE(currentVersionKeyPath(jdk, jre, requireJdk, parseVersion(minimum), parseVersion(maximum), path,
+                                      sizeof path));
+    return path;
+}
+}  // namespace
+
+TEST(Ranking, CurrentVersionKeyFollowsTheNewerTextInsideTheBounds) {
+    const std::string jdk = std::string(kJavaSoftJdkKey) + "\\", jre = std::string(kJavaSoftJreKey) + "\\";
+    EXPECT_EQ(keyPathFor("11", "1.8", false), jdk + "11");
+    EXPECT_EQ(keyPathFor("1.8", "1.8", false), jre + "1.8");
+    EXPECT_EQ(keyPathFor("1.8", "11", false), jre + "11");
+    // Out of bounds or unreadable texts do not count; with neither, the runtime key itself.
+    EXPECT_EQ(keyPathFor("11", "1.8", false, "", "1.8"), jre + "1.8");
+    EXPECT_EQ(keyPathFor(nullptr, "1.8", false), jre + "1.8");
+    EXPECT_EQ(keyPathFor("1.7", nullptr, false, "1.8"), jre);
+    // A kit required: the runtime's text is not even considered.
+    EXPECT_EQ(keyPathFor("1.8", "11", true), jdk + "1.8");
+    EXPECT_EQ(keyPathFor(nullptr, "11", true), jre);
+    const char* keys[2];
+    ASSERT_EQ(javaSoftScanKeys(false, keys), 2u);
+    EXPECT_TRUE(keys[0] == kJavaSoftJreKey && keys[1] == kJavaSoftJdkKey);
+    ASSERT_EQ(javaSoftScanKeys(true, keys), 1u);
+    EXPECT_EQ(keys[0], kJavaSoftJdkKey);
+}
+
+TEST(Ranking, LocatedRuntimesAndEarlierInstallations) {
+    char exe[32];
+    EXPECT_TRUE(locatedJavaExe("c:/jre/bin/java.exe", false, exe, sizeof exe));
+    EXPECT_STREQ(exe, "c:\\jre\\bin\\java.exe");
+    EXPECT_FALSE(locatedJavaExe("c:/jre/bin/java.exe", true, exe, sizeof exe));
+    EXPECT_TRUE(locatedJavaExe("c:/app/vtl_jres/1/bin/java.exe", true, exe, sizeof exe));
+    EXPECT_FALSE(locatedJavaExe("c:/app/VTL_JRES/1/java.exe", true, exe, sizeof exe));
+    // Empty pieces of the list are skipped.
     using Names = std::vector<std::string>;
-    EXPECT_EQ(splitList("c:\\a;;c:\\b;", ';'), (Names{"c:\\a", "c:\\b"}));
-    EXPECT_TRUE(splitList("", ';').empty());
-    EXPECT_TRUE(splitList(";;", ';').empty());
+    EXPECT_EQ(installationHomes(";c:\\a;;c:\\b\\;"), (Names{"c:\\a\\jre", "c:\\b\\\\jre"}));
+    EXPECT_TRUE(installationHomes("").empty());
+    EXPECT_TRUE(installationHomes(";;").empty());
 }
 
 TEST(RuntimePaths, DerivedFromTheExecutablePath) {

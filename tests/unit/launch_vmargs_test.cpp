@@ -11,20 +11,32 @@
 
 namespace {
 
-// Stands in for the launcher's directive processing: directives set the
-// class path texts, everything else becomes an option, in arrival order.
-struct Collected {
-    OptionList options;
-    ClassPathTexts texts;
-    std::vector<std::wstring> includes;
-    std::vector<std::wstring> expanded;
-};
-
 std::string narrow(const std::wstring& text) {
     std::vector<char> out(text.size() * 2 + 1);
     narrowText(out.data(), out.size(), text.c_str());
     return out.data();
 }
+
+// The launcher's own directive processing over a file system of none:
+// an include is only written down.
+struct Collected : OptionFileHooks {
+    OptionList options;
+    ClassPathTexts texts;
+    IncludeChain chain;
+    std::vector<std::wstring> includes;
+    std::vector<std::wstring> expanded;
+
+    bool expand(wchar_t*, size_t, bool) override { return true; }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t*) override {
+        return copyTextW(out, cap, name);
+    }
+    std::wstring chainKey(const wchar_t* path) override { return path; }
+    FILE* open(const wchar_t* path) override {
+        includes.push_back(path);
+        return nullptr;
+    }
+    std::string narrow(const std::wstring& text) override { return ::narrow(text); }
+};
 
 OptionLineHooks hooksFor(Collected& c) {
     OptionLineHooks hooks;
@@ -37,14 +49,8 @@ OptionLineHooks hooksFor(Collected& c) {
         copyTextW(text, cap, s.c_str());
     };
     hooks.apply = [&c](const std::wstring& line) {
-        std::wstring rest;
-        switch (classifyOptionLine(line, &rest)) {
-        case OptionLineKind::Include: c.includes.push_back(rest); c.options.push_back("<include " + narrow(rest) + ">"); break;
-        case OptionLineKind::ClassPath: c.texts.hasReplacement = true; c.texts.replacement = narrow(rest); break;
-        case OptionLineKind::ClassPathPrefix: c.texts.hasPrefix = true; c.texts.prefix = narrow(rest); break;
-        case OptionLineKind::ClassPathSuffix: c.texts.hasSuffix = true; c.texts.suffix = narrow(rest); break;
-        case OptionLineKind::Option: c.options.push_back(narrow(line)); break;
-        }
+        OptionFileTarget target{c.options, c.texts, c.chain};
+        applyVmOptionLineWith(c, target, nullptr, line.c_str());
     };
     return hooks;
 }
@@ -114,8 +120,9 @@ TEST_F(LaunchVmOptions, ClassPathDirectivesNeedOneQuotedToken) {
     EXPECT_TRUE(c.texts.hasSuffix);
     EXPECT_EQ(c.texts.suffix, "lib\\extra.jar");
     EXPECT_FALSE(c.texts.hasReplacement);
-    OptionList expected = {"-classpath", "lib\\other.jar", "<include extra.vmoptions>"};
+    OptionList expected = {"-classpath", "lib\\other.jar"};
     EXPECT_EQ(c.options, expected);
+    EXPECT_EQ(c.includes, std::vector<std::wstring>{L"extra.vmoptions"});
 }
 
 TEST_F(LaunchVmOptions, FirstMatchingVersionLineWins) {

@@ -2,12 +2,59 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "core/bounded.h"
 #include "launch/vmoptions.h"
+#include "tests/support/log_capture.h"
 
 namespace {
+
+FILE* fileWith(const std::string& content) {
+    FILE* file = tmpfile();
+    EXPECT_NE(file, nullptr);
+    fwrite(content.data(), 1, content.size(), file);
+    rewind(file);
+    return file;
+}
+
+// Option files by name. A name resolves against its including file's
+// folder (the default file's against "a\\"), and ${D} expands to "sub",
+// noting which expansion form was asked for.
+struct OptionFiles : OptionFileHooks {
+    std::map<std::wstring, std::string> files;
+    std::vector<std::wstring> opened;
+    std::wstring ansiForms;
+    OptionList options;
+    ClassPathTexts texts;
+    IncludeChain chain;
+
+    bool expand(wchar_t* text, size_t cap, bool ansiPaths) override {
+        ansiForms += ansiPaths ? L'A' : L'W';
+        std::wstring s = text;
+        size_t at = s.find(L"${D}");
+        if (at != std::wstring::npos) s.replace(at, 4, L"sub");
+        return copyTextW(text, cap, s.c_str());
+    }
+    bool resolve(wchar_t* out, size_t cap, const wchar_t* name, const wchar_t* base) override {
+        std::wstring folder = base ? base : L"a\\";
+        folder.erase(folder.rfind(L'\\') + 1);
+        return copyTextW(out, cap, (folder + name).c_str());
+    }
+    std::wstring chainKey(const wchar_t* path) override { return path; }
+    FILE* open(const wchar_t* path) override {
+        opened.push_back(path);
+        auto found = files.find(path);
+        return found == files.end() ? nullptr : fileWith(found->second);
+    }
+    std::string narrow(const std::wstring& text) override { return std::string(text.begin(), text.end()); }
+    void read(const std::wstring& name) {
+        OptionFileTarget target{options, texts, chain};
+        readDefaultVmOptionsFileWith(*this, target, name.c_str(), fileWith(files[name]));
+    }
+};
 
 std::string trimmed(const char* raw, bool* keep = nullptr) {
     std::vector<char> line(raw, raw + strlen(raw) + 1);
@@ -17,10 +64,7 @@ std::string trimmed(const char* raw, bool* keep = nullptr) {
 }
 
 std::vector<std::string> linesOf(const std::string& content) {
-    FILE* file = tmpfile();
-    EXPECT_NE(file, nullptr);
-    fwrite(content.data(), 1, content.size(), file);
-    rewind(file);
+    FILE* file = fileWith(content);
     std::vector<std::string> lines;
     forEachOptionLine(file, [&](const char* line) { lines.push_back(line); });
     fclose(file);
@@ -57,13 +101,8 @@ TEST(LaunchOptionLine, SkipsEmptyAndCommentLines) {
 }
 
 TEST(LaunchOptionLine, ClassifiesDirectivesWithExactlyOneSpace) {
+    // The directives themselves are read through a file below.
     std::wstring rest;
-    EXPECT_EQ(classifyOptionLine(L"-include-options sub\\more.vmoptions", &rest), OptionLineKind::Include);
-    EXPECT_EQ(rest, L"sub\\more.vmoptions");
-    EXPECT_EQ(classifyOptionLine(L"-classpath a b;c", &rest), OptionLineKind::ClassPath);
-    EXPECT_EQ(rest, L"a b;c");
-    EXPECT_EQ(classifyOptionLine(L"-classpath/p pre.jar", &rest), OptionLineKind::ClassPathPrefix);
-    EXPECT_EQ(rest, L"pre.jar");
     EXPECT_EQ(classifyOptionLine(L"-classpath/a  two spaces", &rest), OptionLineKind::ClassPathSuffix);
     EXPECT_EQ(rest, L" two spaces");
 
@@ -73,13 +112,6 @@ TEST(LaunchOptionLine, ClassifiesDirectivesWithExactlyOneSpace) {
         EXPECT_EQ(classifyOptionLine(line, &rest), OptionLineKind::Option) << std::string(line, line + wcslen(line));
         EXPECT_EQ(rest, line);
     }
-}
-
-TEST(LaunchOptionFile, AppliesOnlyOptionLines) {
-    std::vector<std::string> lines =
-        linesOf("# memory\n  -Xmx256m  \n\n\t-Dtab=1\r\n-Dpath=c:\\Program Files\\x\n   \n#-Xss1m\n-Dlast=1");
-    std::vector<std::string> expected = {"-Xmx256m", "\t-Dtab=1", "-Dpath=c:\\Program Files\\x", "-Dlast=1"};
-    EXPECT_EQ(lines, expected);
 }
 
 TEST(LaunchOptionFile, LongLinesArriveInPiecesOf29999Bytes) {
@@ -109,12 +141,6 @@ TEST(LaunchOptionFile, LongLinesArriveInPiecesOf29999Bytes) {
     EXPECT_EQ(lines[1], "-Dz=1");
 }
 
-TEST(LaunchOptionFile, NullFileDoesNothing) {
-    int calls = 0;
-    forEachOptionLine(nullptr, [&](const char*) { ++calls; });
-    EXPECT_EQ(calls, 0);
-}
-
 TEST(LaunchIncludeChain, RefusesAFileAlreadyOpenAndTooDeepChains) {
     IncludeChain chain;
     EXPECT_EQ(enterInclude(chain, L"c:\\app\\server.vmoptions"), IncludeCheck::Entered);
@@ -135,4 +161,43 @@ TEST(LaunchIncludeChain, RefusesAFileAlreadyOpenAndTooDeepChains) {
         ASSERT_EQ(enterInclude(chain, L"c:\\f" + std::to_wstring(i)), IncludeCheck::Entered);
     EXPECT_EQ(enterInclude(chain, L"c:\\one-more"), IncludeCheck::TooDeep);
     EXPECT_EQ(chain.files.size(), kMaxIncludeDepth);
+}
+
+TEST(LaunchOptionFile, DirectivesSetTheClassPathTextsAndIncludesReadInPlace) {
+    OptionFiles f;
+    f.files[L"main"] = "-Xmx1m\n# comment\n-classpath/p p1.jar\n-include-options ${D}.vmoptions\n"
+                       "-classpath/a a.jar\n-classpath\tno.jar\n-Dlast=1\n";
+    f.files[L"a\\sub.vmoptions"] = "-Dinner=1\n-classpath/p p2.jar\n-classpath c.jar\n";
+    f.read(L"main");
+    EXPECT_EQ(f.options, (OptionList{"-Xmx1m", "-Dinner=1", "-classpath\tno.jar", "-Dlast=1"}));
+    EXPECT_EQ(f.opened, std::vector<std::wstring>{L"a\\sub.vmoptions"});
+    // The later directive replaces the earlier one.
+    EXPECT_TRUE(f.texts.hasPrefix && f.texts.hasReplacement && f.texts.hasSuffix);
+    EXPECT_EQ(f.texts.prefix, "p2.jar");
+    EXPECT_EQ(f.texts.replacement, "c.jar");
+    EXPECT_EQ(f.texts.suffix, "a.jar");
+    // Lines are expanded in the VM's narrow form, include names in the true wide one.
+    EXPECT_EQ(f.ansiForms, L"AAAWAAAAAA");
+    EXPECT_TRUE(f.chain.files.empty());
+}
+
+TEST(LaunchOptionFile, IncludeLoopsAndCutNamesAreRefused) {
+    OptionFiles f;
+    f.files[L"a\\main"] = "-include-options main\n-Dmain=1\n-include-options loop\n";
+    f.files[L"a\\loop"] = "-include-options inner\n-Dloop=1\n";
+    f.files[L"a\\inner"] = "-include-options loop\n-Dinner=1\n";
+    clearCapturedLog();
+    f.read(L"a\\main");
+    // The default file cannot include itself, nor two files each other.
+    EXPECT_EQ(f.options, (OptionList{"-Dmain=1", "-Dinner=1", "-Dloop=1"}));
+    EXPECT_EQ(f.opened, (std::vector<std::wstring>{L"a\\loop", L"a\\inner"}));
+    EXPECT_TRUE(logContains(L"ERROR: vmoptions include of a\\main skipped: that file is already being read"));
+    EXPECT_TRUE(logContains(L"ERROR: vmoptions include of a\\loop skipped: that file is already being read"));
+    EXPECT_TRUE(f.chain.files.empty());
+
+    f.files[L"a\\main"] = "-include-options " + std::string(7000, 'n') + "\n-Dafter=1\n";
+    f.options.clear();
+    f.read(L"a\\main");
+    EXPECT_EQ(f.options, OptionList{"-Dafter=1"});
+    EXPECT_TRUE(logContains(L"ERROR: vmoptions include name too long (7000 characters), skipped"));
 }
