@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -24,9 +25,7 @@ namespace {
 // Narrow output in the console's sense: the C runtime converts.
 void writeStandardError(const wchar_t* text) {
     static char narrow[4 * (2 * kPathCapacity + 16)];
-    int bytes = WideCharToMultiByte(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, 0, text, -1, narrow,
-                                    sizeof narrow, nullptr, nullptr);
-    if (bytes <= 0) narrowText(narrow, sizeof narrow, text);
+    narrowToOrUnits(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, narrow, sizeof narrow, text);
     fputs(narrow, stderr);
     fputc('\n', stderr);
     fflush(stderr);
@@ -86,8 +85,7 @@ void showMessage(int id, const wchar_t* argument) {
 void showMessageNarrow(int id, const char* argument) {
     wchar_t wide[kPathCapacity];
     if (!argument) argument = "";
-    int n = MultiByteToWideChar(CP_ACP, 0, argument, -1, wide, kPathCapacity);
-    if (n <= 0) widenText(wide, kPathCapacity, argument);
+    widenFrom(CP_ACP, wide, kPathCapacity, argument);
     showMessage(id, wide);
 }
 

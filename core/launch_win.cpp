@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/text_win.h"
 #include "config/block_reader.h"
 #include "config/keys.h"
 #include "config/store.h"
@@ -79,8 +80,7 @@ void writeUsage(FILE* stream) {
     formatTextW(line, sizeof line / sizeof line[0],
                 L"Usage: %s.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n", name);
     char narrow[4 * (kPathCapacity + 128)];
-    if (WideCharToMultiByte(CP_ACP, 0, line, -1, narrow, sizeof narrow, nullptr, nullptr) <= 0)
-        narrowText(narrow, sizeof narrow, line);
+    narrowToOrUnits(CP_ACP, narrow, sizeof narrow, line);
     fputs(narrow, stream);
     fflush(stream);
 }

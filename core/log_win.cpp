@@ -6,6 +6,8 @@
 #include <cstdarg>
 #include <ctime>
 
+#include "base/environment_win.h"
+#include "base/text_win.h"
 #include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
@@ -59,8 +61,9 @@ void writeText(const wchar_t* text) {
             if (*p == L'\n') chunk[n++] = L'\r';
             chunk[n++] = *p++;
         }
-        int bytes = WideCharToMultiByte(CP_UTF8, 0, chunk, static_cast<int>(n), utf8, sizeof utf8 - 1,
-                                        nullptr, nullptr);
+        chunk[n] = 0;
+        narrowTo(CP_UTF8, utf8, sizeof utf8, chunk, nullptr);
+        size_t bytes = textLength(utf8, sizeof utf8);
         if (bytes > 0) {
             DWORD written = 0;
             WriteFile(openFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
@@ -75,8 +78,7 @@ void closeFile() {
 
 bool variableIsYes(const char* name) {
     char value[kPathCapacity];
-    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-    return n > 0 && n < sizeof value && strcmp(value, "yes") == 0;
+    return readEnvironmentA(name, value, sizeof value) == EnvironmentRead::Found && strcmp(value, "yes") == 0;
 }
 
 // The C runtime's ctime text: "Wed Jan 02 02:03:55 1980\n".

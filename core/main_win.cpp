@@ -16,7 +16,7 @@
 namespace {
 
 int runServiceCommand(const CommandRequest& request) {
-    int installType = getConfigInt(key::ExecutableType) == 4 ? 2 : 3;
+    int installType = getConfigInt(key::ExecutableType) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     switch (request.command) {
     case ServiceCommand::Help:
         printUsage();
@@ -28,8 +28,8 @@ int runServiceCommand(const CommandRequest& request) {
         int installed = installService(installType, request.interactive);
         return installed == 0 ? startService() : installed;
     }
-    case ServiceCommand::InstallAuto: return installService(2, request.interactive);
-    case ServiceCommand::InstallDemand: return installService(3, request.interactive);
+    case ServiceCommand::InstallAuto: return installService(SERVICE_AUTO_START, request.interactive);
+    case ServiceCommand::InstallDemand: return installService(SERVICE_DEMAND_START, request.interactive);
     case ServiceCommand::Uninstall: return uninstallService(true);
     case ServiceCommand::Stop: return stopService(true);
     case ServiceCommand::Start: return startService();

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include "base/dirwalk_win.h"
+#include "base/text_win.h"
 #include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
@@ -80,34 +82,12 @@ void initDirectories() {
 }  // namespace
 
 bool toFileApiNarrow(char* output, size_t cap, const wchar_t* text, bool* lossy) {
-    BOOL usedDefault = FALSE;
-    if (cap == 0) return false;
-    int n = WideCharToMultiByte(fileApiCodePage(), 0, text, -1, output, static_cast<int>(cap), "?", &usedDefault);
-    if (lossy) *lossy = usedDefault != FALSE;
-    if (n <= 0) {
-        // Too long for the buffer: cut it rather than fail.
-        output[0] = 0;
-        int needed = WideCharToMultiByte(fileApiCodePage(), 0, text, -1, nullptr, 0, "?", &usedDefault);
-        if (needed <= 0) return false;
-        char* whole = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(needed)));
-        if (!whole) return false;
-        WideCharToMultiByte(fileApiCodePage(), 0, text, -1, whole, needed, "?", &usedDefault);
-        if (lossy) *lossy = usedDefault != FALSE;
-        copyText(output, cap, whole);
-        HeapFree(GetProcessHeap(), 0, whole);
-        return false;
-    }
-    return true;
+    // Too long for the buffer, it is cut rather than refused.
+    return narrowTo(fileApiCodePage(), output, cap, text, lossy);
 }
 
 bool fromFileApiNarrow(wchar_t* output, size_t cap, const char* text) {
-    if (cap == 0) return false;
-    int n = MultiByteToWideChar(fileApiCodePage(), 0, text, -1, output, static_cast<int>(cap));
-    if (n <= 0) {
-        widenText(output, cap, text);
-        return false;
-    }
-    return true;
+    return widenFrom(fileApiCodePage(), output, cap, text);
 }
 
 const char* getModulePath() {
@@ -146,12 +126,11 @@ void collapseBackslashes(char* path) {
         collapseBackslashesRaw(path);
         return;
     }
-    if (MultiByteToWideChar(fileApiCodePage(), 0, path, -1, wide, kPathCapacity) <= 0) return;
+    if (!widenFrom(fileApiCodePage(), wide, kPathCapacity, path)) return;
     collapseBackslashesRawW(wide);
     char back[kPathCapacity];
-    BOOL usedDefault = FALSE;
-    int n = WideCharToMultiByte(fileApiCodePage(), 0, wide, -1, back, kPathCapacity, "?", &usedDefault);
-    if (n > 0 && !usedDefault) copyText(path, length + 1, back);
+    bool lossy = false;
+    if (narrowTo(fileApiCodePage(), back, kPathCapacity, wide, &lossy) && !lossy) copyText(path, length + 1, back);
 }
 
 bool resolveRelativePath(char* output, size_t cap, const char* path, const char* baseFile) {
@@ -219,12 +198,13 @@ bool absolutePath(char* output, size_t cap, const char* path, bool keepCase) {
     if (!keepCase) {
         // Through the wide form, written back only if the round trip is exact.
         wchar_t wide[kPathCapacity];
-        if (MultiByteToWideChar(fileApiCodePage(), 0, output, -1, wide, kPathCapacity) > 0) {
+        if (widenFrom(fileApiCodePage(), wide, kPathCapacity, output)) {
             lowerAsciiW(wide);
             char back[kPathCapacity];
-            BOOL usedDefault = FALSE;
-            int m = WideCharToMultiByte(fileApiCodePage(), 0, wide, -1, back, kPathCapacity, "?", &usedDefault);
-            if (m > 0 && !usedDefault && strlen(back) == strlen(output)) copyText(output, cap, back);
+            bool lossy = false;
+            if (narrowTo(fileApiCodePage(), back, kPathCapacity, wide, &lossy) && !lossy &&
+                strlen(back) == strlen(output))
+                copyText(output, cap, back);
         }
     }
     collapseBackslashes(output);
@@ -250,17 +230,11 @@ bool absolutePathW(wchar_t* output, size_t cap, const wchar_t* path, bool keepCa
 bool pathExists(const char* path) {
     if (isDriveRoot(path)) return true;
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(path, &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    return true;
+    return findEntry(path, data);
 }
 
 bool pathExistsW(const wchar_t* path) {
     if (isDriveRootW(path)) return true;
     WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(path, &data);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    return true;
+    return findEntryW(path, data);
 }

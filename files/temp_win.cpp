@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/dirwalk_win.h"
+#include "base/environment_win.h"
 #include "config/keys.h"
 #include "core/bounded.h"
 #include "core/errors.h"
@@ -27,7 +29,7 @@ struct NarrowApi {
     static BOOL makeDir(const char* p) { return CreateDirectoryA(p, nullptr); }
     static BOOL removeDir(const char* p) { return RemoveDirectoryA(p); }
     static DWORD longPath(const char* p, char* out, DWORD n) { return GetLongPathNameA(p, out, n); }
-    static DWORD env(const char* name, char* out, DWORD n) { return GetEnvironmentVariableA(name, out, n); }
+    static EnvironmentRead env(const char* name, char* out, size_t n) { return readEnvironmentA(name, out, n); }
     static DWORD tempPath(DWORD n, char* out) { return GetTempPathA(n, out); }
     static UINT windowsDir(char* out, UINT n) { return GetWindowsDirectoryA(out, n); }
     static bool hasQuestionMark(const char* p) { return strchr(p, '?') != nullptr; }
@@ -44,7 +46,9 @@ struct WideApi {
     static BOOL makeDir(const wchar_t* p) { return CreateDirectoryW(p, nullptr); }
     static BOOL removeDir(const wchar_t* p) { return RemoveDirectoryW(p); }
     static DWORD longPath(const wchar_t* p, wchar_t* out, DWORD n) { return GetLongPathNameW(p, out, n); }
-    static DWORD env(const wchar_t* name, wchar_t* out, DWORD n) { return GetEnvironmentVariableW(name, out, n); }
+    static EnvironmentRead env(const wchar_t* name, wchar_t* out, size_t n) {
+        return readEnvironmentW(name, out, n);
+    }
     static DWORD tempPath(DWORD n, wchar_t* out) { return GetTempPathW(n, out); }
     static UINT windowsDir(wchar_t* out, UINT n) { return GetWindowsDirectoryW(out, n); }
     static bool hasQuestionMark(const wchar_t* p) {
@@ -89,12 +93,7 @@ bool checkTempCandidate(const typename Api::Ch* path, bool createFirst, bool rej
 // value gives false.
 template <typename Api>
 bool readVariable(const typename Api::Ch* name, typename Api::Ch* out) {
-    DWORD n = Api::env(name, out, kPathCapacity);
-    if (n == 0 || n >= kPathCapacity) {
-        out[0] = 0;
-        return false;
-    }
-    return true;
+    return Api::env(name, out, kPathCapacity) == EnvironmentRead::Found && out[0];
 }
 
 template <typename Api>
@@ -213,11 +212,8 @@ void emptyDirectory(const char* directory, bool recurse) {
     const char* separator = endsWithChar(directory, '\\') ? "" : "\\";
     char pattern[kPathCapacity];
     if (!formatText(pattern, kPathCapacity, "%s%s*.*", directory, separator)) return;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(pattern, &data);
-    if (h == INVALID_HANDLE_VALUE) return;
-    do {
-        if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
+    for (DirectoryWalk walk(pattern); walk.next();) {
+        const WIN32_FIND_DATAA& data = walk.entry();
         char entry[kPathCapacity];
         // An entry whose path does not fit is left alone rather than
         // deleting the wrong file.
@@ -237,6 +233,5 @@ void emptyDirectory(const char* directory, bool recurse) {
             logLine(L"attempting to delete %S", entry);
             DeleteFileA(entry);
         }
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/dirwalk_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -101,9 +102,7 @@ void writeVersionCache(const char* javaExe, const FILETIME& lastWrite, const cha
 bool cachedVersionOf(const char* javaExe, char* version, size_t cap) {
     if (cap > 0) version[0] = 0;
     WIN32_FIND_DATAA data;
-    HANDLE found = FindFirstFileA(javaExe, &data);
-    if (found == INVALID_HANDLE_VALUE) return false;
-    FindClose(found);
+    if (!findEntry(javaExe, data)) return false;
     if (readVersionCache(javaExe, data.ftLastWriteTime, version, cap) && strcmp(version, "1.0.0") != 0) return true;
     if (cap > 0) version[0] = 0;
     return false;
@@ -120,11 +119,9 @@ bool checkJavaExe(char* javaExe, size_t exeCap, char* version, size_t versionCap
 
     bool result = false;
     WIN32_FIND_DATAA data;
-    HANDLE found = resolved ? FindFirstFileA(javaExe, &data) : INVALID_HANDLE_VALUE;
-    if (found == INVALID_HANDLE_VALUE) {
+    if (!resolved || !findEntry(javaExe, data)) {
         logLine(L"file doesn't exist");
     } else {
-        FindClose(found);
         const FILETIME lastWrite = data.ftLastWriteTime;
         logLine(L"file exists");
         if (versionCap > 0) version[0] = 0;

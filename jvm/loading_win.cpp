@@ -2,9 +2,9 @@
 // directory appended to PATH, and the record of the chosen runtime.
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 
+#include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -30,13 +30,11 @@ constexpr size_t kExtendedPathCapacity = kPathValueCapacity + 1 + kBinDirectoryC
 // a trace line either way. A null value removes the variable.
 void setPath(const char* value) {
     const char* shown = value ? value : "";
-    if (SetEnvironmentVariableA("PATH", value))
+    DWORD error = setEnvironmentA("PATH", value);
+    if (error == ERROR_SUCCESS)
         logLine(L"Setting PATH %S", shown);
     else
-        logLine(L"Setting PATH %S failed with error %d", shown, static_cast<int>(GetLastError()));
-    static char assignment[kExtendedPathCapacity + 6];
-    formatText(assignment, sizeof assignment, "PATH=%s", shown);
-    _putenv(assignment);
+        logLine(L"Setting PATH %S failed with error %d", shown, static_cast<int>(error));
 }
 
 // The PATH in force before a bin directory is appended, so it can be put
@@ -49,17 +47,16 @@ struct SavedPath {
 };
 
 void readPath(SavedPath& saved) {
-    saved.value[0] = 0;
-    SetLastError(ERROR_SUCCESS);
-    DWORD n = GetEnvironmentVariableA("PATH", saved.value, static_cast<DWORD>(kPathValueCapacity));
-    saved.present = n > 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    saved.usable = n < kPathValueCapacity;
+    size_t length = 0;
+    EnvironmentRead read = readEnvironmentA("PATH", saved.value, kPathValueCapacity, &length);
+    saved.present = read != EnvironmentRead::Absent;
+    saved.usable = read != EnvironmentRead::TooLong;
     if (!saved.usable) {
         // Cutting PATH would lose entries for the runtime and everything it
-        // starts, and could not be undone: leave it as it is.
-        saved.value[0] = 0;
+        // starts, and could not be undone: leave it as it is. (The count
+        // shown is the room the value asked for, terminator included.)
         logError(L"PATH is too long (%d characters); the runtime's bin directory is not added",
-                 static_cast<int>(n));
+                 static_cast<int>(length + 1));
     }
 }
 

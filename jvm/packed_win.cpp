@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/dirwalk_win.h"
 #include "config/keys.h"
 #include "core/bounded.h"
 #include "core/errors.h"
@@ -90,10 +91,8 @@ void unpackJar(const char* home, const char* packPath) {
 void unpackJarsIn(const char* home, const char* subdirectory, bool& started) {
     char pattern[kPathCapacity];
     if (!formatText(pattern, kPathCapacity, "%s\\%s\\*.jar.pack", home, subdirectory)) return;
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(pattern, &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
+    for (DirectoryWalk walk(pattern); walk.next();) {
+        const WIN32_FIND_DATAA& data = walk.entry();
         int nameLength = static_cast<int>(strlen(data.cFileName)) - static_cast<int>(kPackSuffixLength);
         if (nameLength <= 0) continue;
         char jarPath[kPathCapacity];
@@ -113,8 +112,7 @@ void unpackJarsIn(const char* home, const char* subdirectory, bool& started) {
             !formatText(packPath, kPathCapacity, "%s\\%s.pack", home, relativeJar))
             continue;
         unpackJar(home, packPath);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    }
 }
 
 }  // namespace

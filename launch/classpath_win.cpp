@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/dirwalk_win.h"
+#include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -20,18 +22,18 @@ namespace {
 // variable's value would put some other file on the class path.
 bool appendEnvironmentEntry(std::string& classPath, const char* name, bool mandatory) {
     std::vector<char> value(kPathCapacity);
-    SetLastError(0);
-    DWORD n = GetEnvironmentVariableA(name, value.data(), kPathCapacity);
-    if (n >= kPathCapacity) {
+    size_t length = 0;
+    EnvironmentRead read = readEnvironmentA(name, value.data(), value.size(), &length);
+    if (read == EnvironmentRead::TooLong) {
         logError(L"environment variable %S is too long for the class path (%d characters), left out", name,
-                 static_cast<int>(n) - 1);
+                 static_cast<int>(length));
         return false;
     }
-    if (n > 0) {
+    if (read == EnvironmentRead::Found && length > 0) {
         classPath += environmentContribution(value.data());
         return true;
     }
-    if (mandatory && GetLastError() == ERROR_ENVVAR_NOT_FOUND) fatalMessageNarrow(msg::EnvVarUndefined, name);
+    if (mandatory && read == EnvironmentRead::Absent) fatalMessageNarrow(msg::EnvVarUndefined, name);
     return false;
 }
 
@@ -84,13 +86,7 @@ bool resolvePathList(char* output, size_t cap, const char* list) {
 std::vector<std::string> listFilesWithExtension(const char* directory, const char* extension) {
     std::vector<std::string> names;
     std::string pattern = archivePattern(directory, extension);
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.push_back(data.cFileName);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
+    for (DirectoryWalk walk(pattern.c_str()); walk.next();) names.push_back(walk.entry().cFileName);
     return names;
 }
 

@@ -4,6 +4,7 @@
 
 #include <jni.h>
 
+#include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -32,8 +33,7 @@ jint configInt(int key) { return static_cast<jint>(getConfigInt(key)); }
 // modified UTF-8, which only agrees with them for ASCII.
 jstring newJavaString(JNIEnv* env, const char* ansi) {
     wchar_t wide[kSplashTextCapacity];
-    if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, kSplashTextCapacity) <= 0)
-        widenText(wide, kSplashTextCapacity, ansi);
+    widenFrom(CP_ACP, wide, kSplashTextCapacity, ansi);
     return env->NewStringUTF(toModifiedUtf8(wide).c_str());
 }
 

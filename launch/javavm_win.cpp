@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -16,7 +17,6 @@
 #include "files/temp.h"
 #include "instance/guard.h"
 #include "jvm/loading.h"
-#include "launch/envvalue.h"
 #include "launch/expand.h"
 #include "launch/javavm.h"
 #include "launch/jni_errors.h"
@@ -41,7 +41,7 @@ LauncherPropertyValues gatherPropertyValues() {
     values.modulePath = getModulePath();
     values.tempDirectory = tempDirectory;
     values.unextractedPosition = unextractedPosition();
-    values.hasPath = readEnvironmentA("PATH", values.path);
+    values.hasPath = readEnvironmentA("PATH", values.path) == EnvironmentRead::Found;
     // As the run-time library sees the environment.
     values.hasConsoleCodepage = getenv("MANPATH") == nullptr;
     values.consoleCodepage = GetConsoleOutputCP();

@@ -3,6 +3,8 @@
 
 #include <string>
 
+// startType is the SCM's start type: SERVICE_AUTO_START or
+// SERVICE_DEMAND_START.
 int installService(int startType, bool interactive);
 int uninstallService(bool print);
 int stopService(bool print);

@@ -29,6 +29,10 @@ public:
     ScHandle& operator=(const ScHandle&) = delete;
     SC_HANDLE get() const { return handle_; }
     explicit operator bool() const { return handle_ != nullptr; }
+    void reset(SC_HANDLE handle) {
+        if (handle_) CloseServiceHandle(handle_);
+        handle_ = handle;
+    }
 
 private:
     SC_HANDLE handle_;
@@ -57,6 +61,27 @@ void sayIf(bool print, const char* format, ...) {
     va_start(args, format);
     sayWith(format, args);
     va_end(args);
+}
+
+// The manager of the local machine and, when asked for, this launcher's
+// service in it.
+struct ServiceConnection {
+    ScHandle manager;
+    ScHandle service;
+};
+
+// Opens the manager with managerAccess and, for a non-zero serviceAccess,
+// the service. False (said when print) only when the manager refuses: a
+// service that cannot be opened is left null for the caller, whose
+// message names what it was about to do.
+bool connect(ServiceConnection& connection, DWORD managerAccess, DWORD serviceAccess, bool print) {
+    connection.manager.reset(OpenSCManagerA(nullptr, nullptr, managerAccess));
+    if (!connection.manager) {
+        sayIf(print, "Could not open SCManager.\n");
+        return false;
+    }
+    if (serviceAccess) connection.service.reset(OpenServiceA(connection.manager.get(), serviceName, serviceAccess));
+    return true;
 }
 
 class ServiceProbe : public StopWaitProbe {
@@ -111,18 +136,15 @@ void setDescription(SC_HANDLE service) {
 
 int installService(int startType, bool interactive) {
     uninstallService(false);
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-        say("Could not open SCManager.\n");
-        return 1;
-    }
+    ServiceConnection connection;
+    if (!connect(connection, SC_MANAGER_ALL_ACCESS, 0, true)) return 1;
     std::vector<char> binaryPath = quotedModulePath();
     char dependencyKey[kPathCapacity];
     getConfigString(key::ServiceDependencies, dependencyKey, kPathCapacity);
     std::string dependencies = buildDependencyList(dependencyKey);
 
     DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-    ScHandle service(CreateServiceA(manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS, serviceType,
+    ScHandle service(CreateServiceA(connection.manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS, serviceType,
                                     static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, binaryPath.data(),
                                     nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
                                     nullptr, nullptr));
@@ -137,13 +159,9 @@ int installService(int startType, bool interactive) {
 
 int uninstallService(bool print) {
     stopService(false);
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager) {
-        sayIf(print, "Could not open SCManager.\n");
-        return 1;
-    }
-    ScHandle service(OpenServiceA(manager.get(), serviceName, DELETE));
-    if (!service || !DeleteService(service.get())) {
+    ServiceConnection connection;
+    if (!connect(connection, SC_MANAGER_ALL_ACCESS, DELETE, print)) return 1;
+    if (!connection.service || !DeleteService(connection.service.get())) {
         sayIf(print, "Could not delete service.\n");
         return 1;
     }
@@ -152,12 +170,9 @@ int uninstallService(bool print) {
 }
 
 int stopService(bool print) {
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        sayIf(print, "Could not open SCManager.\n");
-        return 1;
-    }
-    ScHandle service(OpenServiceA(manager.get(), serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+    ServiceConnection connection;
+    if (!connect(connection, SC_MANAGER_CONNECT, SERVICE_STOP | SERVICE_QUERY_STATUS, print)) return 1;
+    const ScHandle& service = connection.service;
     if (!service) {
         sayIf(print, "Could not stop service.\n");
         return 1;
@@ -182,12 +197,9 @@ int stopService(bool print) {
 }
 
 int startService() {
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        say("Could not open SCManager.\n");
-        return 1;
-    }
-    ScHandle service(OpenServiceA(manager.get(), serviceName, SERVICE_START));
+    ServiceConnection connection;
+    if (!connect(connection, SC_MANAGER_CONNECT, SERVICE_START, true)) return 1;
+    const ScHandle& service = connection.service;
     if (service && StartServiceA(service.get(), 0, nullptr)) {
         say("Starting service '%s'.\n", serviceName);
         return 0;
@@ -202,12 +214,9 @@ int startService() {
 }
 
 int printServiceStatus() {
-    ScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) {
-        say("Could not open SCManager.\n");
-        return 1;
-    }
-    ScHandle service(OpenServiceA(manager.get(), serviceName, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+    ServiceConnection connection;
+    if (!connect(connection, SC_MANAGER_CONNECT, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS, true)) return 1;
+    const ScHandle& service = connection.service;
     SERVICE_STATUS status = {};
     if (!service || !QueryServiceStatus(service.get(), &status)) {
         say("Could not get status.\n");

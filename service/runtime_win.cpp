@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/bounded.h"
@@ -81,11 +82,7 @@ const ShutdownChannelOps channelOps = {writeChannel, closeChannel};
 
 // ANSI text as wide text, cut to the general limit of 5999 characters.
 std::wstring ansiToWide(const char* text) {
-    int needed = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (needed <= 1) return std::wstring();
-    std::vector<wchar_t> wide(static_cast<size_t>(needed));
-    MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), needed);
-    std::wstring result(wide.data());
+    std::wstring result = widenWhole(CP_ACP, text);
     if (result.size() > kPathCapacity - 1) result.resize(kPathCapacity - 1);
     return result;
 }
