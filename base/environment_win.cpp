@@ -6,7 +6,7 @@
 namespace {
 
 DWORD capacityArgument(size_t cap) {
-    return cap > kEnvironmentValueMaxLength + 1 ? static_cast<DWORD>(kEnvironmentValueMaxLength + 1)
+    return cap > kEnvironmentValueLimit + 1 ? static_cast<DWORD>(kEnvironmentValueLimit + 1)
                                                 : static_cast<DWORD>(cap);
 }
 
@@ -54,7 +54,7 @@ EnvironmentRead readEnvironmentA(const char* name, std::string& value) {
         EnvironmentRead read = readEnvironmentA(name, buffer.data(), size, &length);
         if (read == EnvironmentRead::Found) value.assign(buffer.data(), length);
         if (read != EnvironmentRead::TooLong) return read;
-        if (length > kEnvironmentValueMaxLength) return EnvironmentRead::TooLong;
+        if (length > kEnvironmentValueLimit) return EnvironmentRead::TooLong;
         size = length + 1;
     }
     return EnvironmentRead::TooLong;

@@ -9,8 +9,8 @@
 #include <cstddef>
 #include <string>
 
-// The longest value Windows keeps for a variable, in characters.
-constexpr size_t kEnvironmentValueMaxLength = 32767;
+#include "base/limits.h"
+
 
 enum class EnvironmentRead {
     Found,    // the whole value is in the buffer (it may be empty)
@@ -23,7 +23,7 @@ enum class EnvironmentRead {
 EnvironmentRead readEnvironmentA(const char* name, char* value, size_t cap, size_t* length = nullptr);
 EnvironmentRead readEnvironmentW(const wchar_t* name, wchar_t* value, size_t cap, size_t* length = nullptr);
 
-// Into a string grown to the value's size, up to kEnvironmentValueMaxLength
+// Into a string grown to the value's size, up to kEnvironmentValueLimit
 // characters; TooLong (and an empty string) beyond that, or when the value
 // keeps changing while it is read.
 EnvironmentRead readEnvironmentA(const char* name, std::string& value);

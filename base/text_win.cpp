@@ -3,13 +3,15 @@
 #include <climits>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 namespace {
 
 int capacityArgument(size_t cap) { return cap > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(cap); }
 
 }  // namespace
+
+UINT fileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 bool widenFrom(UINT codePage, wchar_t* dst, size_t cap, const char* src) {
     if (cap == 0) return false;
@@ -52,4 +54,14 @@ bool narrowToOrUnits(UINT codePage, char* dst, size_t cap, const wchar_t* src) {
     if (WideCharToMultiByte(codePage, 0, src, -1, dst, capacityArgument(cap), nullptr, nullptr) > 0) return true;
     narrowText(dst, cap, src);
     return false;
+}
+
+std::string narrowWhole(UINT codePage, const std::wstring& src) {
+    if (src.empty()) return std::string();
+    int length = static_cast<int>(src.size());
+    int needed = WideCharToMultiByte(codePage, 0, src.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string out(static_cast<size_t>(needed), '\0');
+    WideCharToMultiByte(codePage, 0, src.data(), length, &out[0], needed, nullptr, nullptr);
+    return out;
 }

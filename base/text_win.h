@@ -12,6 +12,9 @@
 #include <cstddef>
 #include <string>
 
+// The code page the narrow file functions (CreateFileA, fopen) use.
+UINT fileApiCodePage();
+
 // Narrow text in codePage as wide text. When it does not convert whole
 // (too long for the buffer, or not valid in the code page) the buffer holds
 // the text widened byte by byte instead, cut to fit (see widenText).
@@ -32,3 +35,8 @@ bool narrowTo(UINT codePage, char* dst, size_t cap, const wchar_t* src, bool* lo
 // page's own default character. On any failure the buffer holds the text
 // narrowed unit by unit instead, cut to fit (see narrowText).
 bool narrowToOrUnits(UINT codePage, char* dst, size_t cap, const wchar_t* src);
+
+// The whole of a wide text in codePage, no limit, units the code page
+// cannot represent becoming its default character; empty when it does not
+// convert.
+std::string narrowWhole(UINT codePage, const std::wstring& src);

@@ -25,7 +25,7 @@ set(parts
   "eh_personality\\.o" "the C++ exception runtime (a try block, a throw, or code built with exceptions)"
   "guard\\.o" "the thread-safe guard of a function-local static with a run-time initialiser"
   "libwinpthread_la-[a-z]+\\.o" "the threads library (std::thread, std::mutex, or the guard of a local static)"
-  "functexcept\\.o" "the library's exception throwers (a std:: helper the stub does not provide in core/cxxrt_win.cpp)"
+  "functexcept\\.o" "the library's exception throwers (a std:: helper the stub does not provide in core/cxxrt.cpp)"
   "[a-z-]*string-inst\\.o" "the library's whole std::string or std::wstring instantiation"
   "mingw_pformat\\.o" "the MinGW printf engine (vprintf, fprintf and their relatives)")
 list(LENGTH parts count)

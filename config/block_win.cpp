@@ -1,17 +1,17 @@
 #include <windows.h>
 
 #include "config/block.h"
-#include "config/block_reader.h"
+#include "config/block_reader_win.h"
 #include "config/keys.h"
 #include "config/locale.h"
 #include "config/store.h"
 #include "core/errors.h"
 #include "core/log.h"
+#include "core/state.h"
 #include "files/paths.h"
 
 namespace {
 
-uint64_t fileAreaOffset = 0;
 
 const char* detectForBlock() { return detectLocale(); }
 

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
+#include "core/state.h"
 
 namespace {
 
@@ -231,7 +232,6 @@ const LocaleRow kLocaleTable[] = {
     {0x500A, "es_PR"},
 };
 
-char detectedCode[9] = "en";
 
 }  // namespace
 
@@ -246,15 +246,15 @@ const char* localeCodeForLangId(unsigned langId) {
     return "en";
 }
 
-void setDetectedLocale(const char* code) { copyText(detectedCode, sizeof detectedCode, code); }
+void setDetectedLocale(const char* code) { copyText(detectedLocaleCode, sizeof detectedLocaleCode, code); }
 
-const char* detectedLocale() { return detectedCode; }
+const char* detectedLocale() { return detectedLocaleCode; }
 
 bool localeLanguage(char* buffer, size_t n) {
-    return copyTextN(buffer, n, detectedCode, 2);
+    return copyTextN(buffer, n, detectedLocaleCode, 2);
 }
 
 bool localeCountry(char* buffer, size_t n) {
-    if (strlen(detectedCode) != 5) return false;
-    return copyTextN(buffer, n, detectedCode + 3, 2);
+    if (strlen(detectedLocaleCode) != 5) return false;
+    return copyTextN(buffer, n, detectedLocaleCode + 3, 2);
 }

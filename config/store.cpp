@@ -2,17 +2,12 @@
 
 #include <map>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 
 namespace {
 
-// At namespace scope rather than as local statics: nothing reads them
-// before main, and a local static's thread-safe guard would link the
-// threading and exception runtime into the launcher.
-std::map<int, std::string> configValues;
-std::map<int, std::wstring> messageTexts;
 
 std::map<int, std::string>& configStore() { return configValues; }
 std::map<int, std::wstring>& messageStore() { return messageTexts; }

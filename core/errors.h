@@ -6,7 +6,6 @@
 // Message-box mode: on at start, switched off after the block is read when
 // the executable type (key::ExecutableType) is neither 1 nor 5.
 void setMessageBoxMode(bool on);
-bool messageBoxMode();
 
 void showError(const wchar_t* text);
 void showMessage(int id, const wchar_t* argument);       // argument may be null

@@ -2,7 +2,7 @@
 #include <cwchar>
 #include <string>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/errors.h"
 
 const wchar_t* internalErrorCode(InternalError error) {

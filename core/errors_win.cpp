@@ -3,22 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/bounded.h"
 #include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "core/user32_win.h"
 
-namespace {
-bool boxMode = true;
-}
-
-void setMessageBoxMode(bool on) { boxMode = on; }
-bool messageBoxMode() { return boxMode; }
+void setMessageBoxMode(bool on) { messageBoxesShown = on; }
 
 namespace {
 
@@ -56,7 +51,7 @@ void showError(const wchar_t* text) {
     } else {
         copyTextW(composed, cap, text);
     }
-    const User32* user32 = boxMode ? loadUser32() : nullptr;
+    const User32* user32 = messageBoxesShown ? loadUser32() : nullptr;
     if (user32 && !windowStationVisible(user32)) {
         logError(L"no visible desktop for a message box: %s", composed);
         user32 = nullptr;

@@ -2,24 +2,24 @@
 
 #include <cstdio>
 
+#include "base/bounded.h"
 #include "base/text_win.h"
-#include "config/block_reader.h"
+#include "config/block_reader_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "files/extract.h"
+#include "files/extract_win.h"
 #include "files/paths.h"
 #include "files/temp.h"
-#include "instance/guard.h"
+#include "instance/guard_win.h"
 #include "jvm/search.h"
 #include "launch/expand.h"
 #include "launch/javavm.h"
 #include "launch/nativepath.h"
-#include "service/runtime.h"
+#include "service/runtime_win.h"
 
 void initLauncher() {
     tempDirectory[0] = 0;

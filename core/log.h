@@ -1,6 +1,6 @@
 // The diagnostic log. Off unless VANTREL_LOG or MORLIN_LOG is exactly "yes".
 // Formats follow the Windows wide conventions ("%s" wide, "%S" narrow); see
-// core/bounded.h. Every line is on disk when the call returns.
+// base/bounded.h. Every line is on disk when the call returns.
 #pragma once
 
 void logLine(const wchar_t* format, ...);

@@ -6,30 +6,25 @@
 #include <cstdarg>
 #include <ctime>
 
+#include "base/bounded.h"
 #include "base/environment_win.h"
 #include "base/text_win.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/state_win.h"
 #include "files/temp.h"
 
 namespace {
 
-CRITICAL_SECTION logLock;
-LONG lockState = 0;  // 0 none, 1 being created, 2 ready
-bool initialised = false;
-bool haveLogPath = false;
-wchar_t logPath[kPathCapacity];
-HANDLE openFile = INVALID_HANDLE_VALUE;
 
 void acquireLock() {
     // Created on first use; the first call happens on the main thread
     // before any other thread exists, but be safe if it does not.
-    if (InterlockedCompareExchange(&lockState, 1, 0) == 0) {
+    if (InterlockedCompareExchange(&logLockState, 1, 0) == 0) {
         InitializeCriticalSection(&logLock);
-        InterlockedExchange(&lockState, 2);
+        InterlockedExchange(&logLockState, 2);
     }
-    while (InterlockedCompareExchange(&lockState, 2, 2) != 2) Sleep(0);
+    while (InterlockedCompareExchange(&logLockState, 2, 2) != 2) Sleep(0);
     EnterCriticalSection(&logLock);
 }
 
@@ -51,7 +46,7 @@ HANDLE createTruncated(const wchar_t* path) {
 
 // Writes wide text as UTF-8, turning each "\n" into CR LF.
 void writeText(const wchar_t* text) {
-    if (openFile == INVALID_HANDLE_VALUE) return;
+    if (logFile == INVALID_HANDLE_VALUE) return;
     static char utf8[4 * kPathCapacity + 16];
     wchar_t chunk[1024];
     const wchar_t* p = text;
@@ -66,14 +61,14 @@ void writeText(const wchar_t* text) {
         size_t bytes = textLength(utf8, sizeof utf8);
         if (bytes > 0) {
             DWORD written = 0;
-            WriteFile(openFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
+            WriteFile(logFile, utf8, static_cast<DWORD>(bytes), &written, nullptr);
         }
     }
 }
 
 void closeFile() {
-    if (openFile != INVALID_HANDLE_VALUE) CloseHandle(openFile);
-    openFile = INVALID_HANDLE_VALUE;
+    if (logFile != INVALID_HANDLE_VALUE) CloseHandle(logFile);
+    logFile = INVALID_HANDLE_VALUE;
 }
 
 bool variableIsYes(const char* name) {
@@ -93,9 +88,9 @@ void currentTimeText(char* buffer, size_t cap) {
 }
 
 void prepare() {
-    if (haveLogPath && openFile == INVALID_HANDLE_VALUE) openFile = openForAppend(logPath);
-    if (initialised) return;
-    initialised = true;
+    if (haveLogPath && logFile == INVALID_HANDLE_VALUE) logFile = openForAppend(logPath);
+    if (logInitialised) return;
+    logInitialised = true;
     if (!variableIsYes("MORLIN_LOG") && !variableIsYes("VANTREL_LOG")) return;
 
     wchar_t directory[kPathCapacity];
@@ -109,12 +104,12 @@ void prepare() {
         if (GetFileAttributesW(logPath) == INVALID_FILE_ATTRIBUTES) break;
     }
     haveLogPath = true;
-    openFile = createTruncated(logPath);
-    if (openFile == INVALID_HANDLE_VALUE) {
+    logFile = createTruncated(logPath);
+    if (logFile == INVALID_HANDLE_VALUE) {
         copyTextW(logPath, kPathCapacity, L"c:\\vtl_nlog");
-        openFile = createTruncated(logPath);
+        logFile = createTruncated(logPath);
     }
-    if (openFile == INVALID_HANDLE_VALUE) return;
+    if (logFile == INVALID_HANDLE_VALUE) return;
 
     wchar_t module[kPathCapacity];
     DWORD n = GetModuleFileNameW(nullptr, module, kPathCapacity);
@@ -130,7 +125,7 @@ void prepare() {
 void writeLine(const wchar_t* prefix, const wchar_t* format, va_list args) {
     acquireLock();
     prepare();
-    if (openFile != INVALID_HANDLE_VALUE) {
+    if (logFile != INVALID_HANDLE_VALUE) {
         static wchar_t line[4 * kPathCapacity];
         copyTextW(line, sizeof line / sizeof line[0], prefix);
         size_t used = textLengthW(line, sizeof line / sizeof line[0]);

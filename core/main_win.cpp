@@ -3,15 +3,15 @@
 // service process handed to the Service Control Manager).
 #include <windows.h>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/cmdline.h"
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "service/commands.h"
-#include "service/runtime.h"
+#include "service/runtime_win.h"
 
 namespace {
 

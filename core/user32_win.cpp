@@ -1,6 +1,7 @@
 #include "core/user32_win.h"
 
-#include "core/bounded.h"
+#include "base/bounded.h"
+#include "core/state_win.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ bool bind(HMODULE module, const char* name, Function* target) {
     return address != nullptr;
 }
 
-bool loadAll(User32* functions) {
+bool loadAll(User32* user32Functions) {
     // From the system directory by full path, never from the search path.
     wchar_t path[MAX_PATH + 16];
     UINT n = GetSystemDirectoryW(path, MAX_PATH);
@@ -21,22 +22,20 @@ bool loadAll(User32* functions) {
     if (!appendTextW(path, sizeof path / sizeof path[0], L"\\user32.dll")) return false;
     HMODULE module = LoadLibraryW(path);
     if (!module) return false;
-    return bind(module, "MessageBoxW", &functions->messageBox) &&
-           bind(module, "EnumWindows", &functions->enumWindows) &&
-           bind(module, "IsWindowVisible", &functions->isWindowVisible) &&
-           bind(module, "GetWindowThreadProcessId", &functions->getWindowThreadProcessId) &&
-           bind(module, "IsIconic", &functions->isIconic) && bind(module, "ShowWindow", &functions->showWindow) &&
-           bind(module, "SetForegroundWindow", &functions->setForegroundWindow) &&
-           bind(module, "GetLastActivePopup", &functions->getLastActivePopup) &&
-           bind(module, "GetProcessWindowStation", &functions->getProcessWindowStation) &&
-           bind(module, "GetUserObjectInformationW", &functions->getUserObjectInformation);
+    return bind(module, "MessageBoxW", &user32Functions->messageBox) &&
+           bind(module, "EnumWindows", &user32Functions->enumWindows) &&
+           bind(module, "IsWindowVisible", &user32Functions->isWindowVisible) &&
+           bind(module, "GetWindowThreadProcessId", &user32Functions->getWindowThreadProcessId) &&
+           bind(module, "IsIconic", &user32Functions->isIconic) && bind(module, "ShowWindow", &user32Functions->showWindow) &&
+           bind(module, "SetForegroundWindow", &user32Functions->setForegroundWindow) &&
+           bind(module, "GetLastActivePopup", &user32Functions->getLastActivePopup) &&
+           bind(module, "GetProcessWindowStation", &user32Functions->getProcessWindowStation) &&
+           bind(module, "GetUserObjectInformationW", &user32Functions->getUserObjectInformation);
 }
 
-User32 functions;
-bool loaded;
 
 BOOL CALLBACK loadOnce(PINIT_ONCE, PVOID, PVOID*) {
-    loaded = loadAll(&functions);
+    user32Loaded = loadAll(&user32Functions);
     return TRUE;
 }
 
@@ -46,5 +45,5 @@ const User32* loadUser32() {
     // Loaded once, even with several threads asking.
     static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
     InitOnceExecuteOnce(&once, loadOnce, nullptr, nullptr);
-    return loaded ? &functions : nullptr;
+    return user32Loaded ? &user32Functions : nullptr;
 }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/bounded.h"
 #include "config/block.h"
-#include "core/bounded.h"
 
 namespace {
 

@@ -20,12 +20,6 @@ int extractEmbeddedFiles(bool mayCreateDirectory);
 // File offset just past the last extracted record (0 when nothing was extracted).
 uint64_t unextractedPosition();
 
-#ifdef _WIN32
-#include <windows.h>
-int extractOneFile(HANDLE executable, const char* target);
-int copyUnmasked(HANDLE source, HANDLE target, int64_t length);
-#endif
-
 // Portable: whether an embedded name stays inside the temporary directory
 // (relative, no drive or stream colon, no "..", no device name such as
 // "nul" or "com1"; at most one directory level is created).

@@ -5,18 +5,17 @@
 #include <string>
 
 #include "config/block.h"
-#include "config/block_reader.h"
+#include "config/block_reader_win.h"
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "files/extract.h"
+#include "files/extract_win.h"
 #include "files/temp.h"
 
 namespace {
 
-uint64_t unextracted = 0;
 
 [[noreturn]] void failFileArea(BlockError error) { fatalError(blockErrorText(error)); }
 
@@ -133,10 +132,10 @@ int extractEmbeddedFiles(bool mayCreateDirectory) {
             return result;
         }
     }
-    unextracted = source.position();
+    unextractedBytes = source.position();
     CloseHandle(executable);
     logLine(L"extracting files done");
     return 0;
 }
 
-uint64_t unextractedPosition() { return unextracted; }
+uint64_t unextractedPosition() { return unextractedBytes; }

@@ -22,11 +22,8 @@ void lowerAscii(char* text);
 #ifdef _WIN32
 const char* getModulePath();
 const wchar_t* getModulePathW();
-// Launcher directory, ending in a backslash: narrow, true wide, and the
-// narrow form widened byte by byte.
+// Launcher directory, ending in a backslash.
 const char* launcherDirectory();
-const wchar_t* launcherDirectoryW();
-const wchar_t* launcherDirectoryWideFromNarrow();
 
 void collapseBackslashes(char* path);
 void collapseBackslashesW(wchar_t* path);
@@ -44,5 +41,4 @@ bool pathExistsW(const wchar_t* path);
 
 // The narrow form of a wide text in the file-API code page.
 bool toFileApiNarrow(char* output, size_t cap, const wchar_t* text, bool* lossy);
-bool fromFileApiNarrow(wchar_t* output, size_t cap, const char* text);
 #endif

@@ -1,24 +1,13 @@
 #include <windows.h>
 
+#include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "base/text_win.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/paths.h"
 
 namespace {
-
-bool moduleInitialised = false;
-char modulePath[kPathCapacity];
-wchar_t modulePathW[kPathCapacity];
-
-bool directoriesInitialised = false;
-char directory[kPathCapacity];
-wchar_t directoryW[kPathCapacity];
-wchar_t directoryWideFromNarrow[kPathCapacity];
-
-UINT fileApiCodePage() { return AreFileApisANSI() ? CP_ACP : CP_OEMCP; }
 
 bool endsWithExe(const char* path) {
     size_t n = strlen(path);
@@ -26,57 +15,68 @@ bool endsWithExe(const char* path) {
 }
 
 void initModulePath() {
-    if (moduleInitialised) return;
+    if (launcherModuleKnown) return;
     wchar_t fileName[kPathCapacity];
     DWORD n = GetModuleFileNameW(nullptr, fileName, kPathCapacity);
     if (n >= kPathCapacity) n = kPathCapacity - 1;
     fileName[n] = 0;
-    DWORD longLength = GetLongPathNameW(fileName, modulePathW, kPathCapacity);
-    logLine(L"init file name %s %s %d %d", fileName, longLength && longLength < kPathCapacity ? modulePathW : L"",
+    DWORD longLength = GetLongPathNameW(fileName, launcherModulePathW, kPathCapacity);
+    logLine(L"init file name %s %s %d %d", fileName, longLength && longLength < kPathCapacity ? launcherModulePathW : L"",
             static_cast<int>(longLength), static_cast<int>(GetLastError()));
-    if (longLength == 0 || longLength >= kPathCapacity) copyTextW(modulePathW, kPathCapacity, fileName);
+    if (longLength == 0 || longLength >= kPathCapacity) copyTextW(launcherModulePathW, kPathCapacity, fileName);
 
     bool lossy = false;
-    toFileApiNarrow(modulePath, kPathCapacity, modulePathW, &lossy);
-    if (lossy || strlen(modulePath) < 4 || !endsWithExe(modulePath)) {
+    toFileApiNarrow(launcherModulePath, kPathCapacity, launcherModulePathW, &lossy);
+    if (lossy || strlen(launcherModulePath) < 4 || !endsWithExe(launcherModulePath)) {
         wchar_t shortW[kPathCapacity];
-        DWORD s = GetShortPathNameW(modulePathW, shortW, kPathCapacity);
-        if (s > 0 && s < kPathCapacity) toFileApiNarrow(modulePath, kPathCapacity, shortW, &lossy);
-        if (s == 0 || s >= kPathCapacity || lossy || !endsWithExe(modulePath)) {
+        DWORD s = GetShortPathNameW(launcherModulePathW, shortW, kPathCapacity);
+        if (s > 0 && s < kPathCapacity) toFileApiNarrow(launcherModulePath, kPathCapacity, shortW, &lossy);
+        if (s == 0 || s >= kPathCapacity || lossy || !endsWithExe(launcherModulePath)) {
             char fileA[kPathCapacity];
             DWORD a = GetModuleFileNameA(nullptr, fileA, kPathCapacity);
             if (a >= kPathCapacity) a = kPathCapacity - 1;
             fileA[a] = 0;
-            DWORD sa = GetShortPathNameA(fileA, modulePath, kPathCapacity);
-            if (sa == 0 || sa >= kPathCapacity) copyText(modulePath, kPathCapacity, fileA);
+            DWORD sa = GetShortPathNameA(fileA, launcherModulePath, kPathCapacity);
+            if (sa == 0 || sa >= kPathCapacity) copyText(launcherModulePath, kPathCapacity, fileA);
         }
     }
-    collapseBackslashesW(modulePathW);
-    collapseBackslashes(modulePath);
-    moduleInitialised = true;
+    collapseBackslashesW(launcherModulePathW);
+    collapseBackslashes(launcherModulePath);
+    launcherModuleKnown = true;
 }
 
 void initDirectories() {
-    if (directoriesInitialised) return;
+    if (launcherDirectoryKnown) return;
     initModulePath();
     char* filePart = nullptr;
-    DWORD n = GetFullPathNameA(modulePath, kPathCapacity, directory, &filePart);
-    if (n == 0 || n >= kPathCapacity) copyText(directory, kPathCapacity, modulePath), filePart = nullptr;
+    DWORD n = GetFullPathNameA(launcherModulePath, kPathCapacity, launcherDirectoryPath, &filePart);
+    if (n == 0 || n >= kPathCapacity) copyText(launcherDirectoryPath, kPathCapacity, launcherModulePath), filePart = nullptr;
     if (filePart) *filePart = 0;
     else {
-        char* slash = strrchr(directory, '\\');
+        char* slash = strrchr(launcherDirectoryPath, '\\');
         if (slash) slash[1] = 0;
     }
-    widenText(directoryWideFromNarrow, kPathCapacity, directory);
+    widenText(launcherDirectoryFromNarrowW, kPathCapacity, launcherDirectoryPath);
     wchar_t* filePartW = nullptr;
-    DWORD w = GetFullPathNameW(modulePathW, kPathCapacity, directoryW, &filePartW);
-    if (w == 0 || w >= kPathCapacity) copyTextW(directoryW, kPathCapacity, modulePathW), filePartW = nullptr;
+    DWORD w = GetFullPathNameW(launcherModulePathW, kPathCapacity, launcherDirectoryPathW, &filePartW);
+    if (w == 0 || w >= kPathCapacity) copyTextW(launcherDirectoryPathW, kPathCapacity, launcherModulePathW), filePartW = nullptr;
     if (filePartW) *filePartW = 0;
     else {
-        wchar_t* slash = wcsrchr(directoryW, L'\\');
+        wchar_t* slash = wcsrchr(launcherDirectoryPathW, L'\\');
         if (slash) slash[1] = 0;
     }
-    directoriesInitialised = true;
+    launcherDirectoryKnown = true;
+}
+
+// The launcher directory, true wide and the narrow form widened byte by byte.
+const wchar_t* launcherDirectoryW() {
+    initDirectories();
+    return launcherDirectoryPathW;
+}
+
+const wchar_t* launcherDirectoryWideFromNarrow() {
+    initDirectories();
+    return launcherDirectoryFromNarrowW;
 }
 
 }  // namespace
@@ -86,33 +86,19 @@ bool toFileApiNarrow(char* output, size_t cap, const wchar_t* text, bool* lossy)
     return narrowTo(fileApiCodePage(), output, cap, text, lossy);
 }
 
-bool fromFileApiNarrow(wchar_t* output, size_t cap, const char* text) {
-    return widenFrom(fileApiCodePage(), output, cap, text);
-}
-
 const char* getModulePath() {
     initModulePath();
-    return modulePath;
+    return launcherModulePath;
 }
 
 const wchar_t* getModulePathW() {
     initModulePath();
-    return modulePathW;
+    return launcherModulePathW;
 }
 
 const char* launcherDirectory() {
     initDirectories();
-    return directory;
-}
-
-const wchar_t* launcherDirectoryW() {
-    initDirectories();
-    return directoryW;
-}
-
-const wchar_t* launcherDirectoryWideFromNarrow() {
-    initDirectories();
-    return directoryWideFromNarrow;
+    return launcherDirectoryPath;
 }
 
 void collapseBackslashesW(wchar_t* path) { collapseBackslashesRawW(path); }

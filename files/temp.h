@@ -6,9 +6,6 @@
 
 #include "core/state.h"
 
-// The per-run temporary directory; empty when there is none.
-extern char tempDirectory[kPathCapacity];
-
 #ifdef _WIN32
 // Narrow: a missing base is the fatal message 1015.
 void getTempBase(char* buffer, size_t cap);

@@ -3,19 +3,18 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "base/environment_win.h"
 #include "config/keys.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
+#include "core/state.h"
 #include "files/paths.h"
 #include "files/temp.h"
 
 namespace {
 
-char* cachedBase = nullptr;
-wchar_t* cachedBaseW = nullptr;
 
 int seededRandom() {
     srand(static_cast<unsigned>(static_cast<unsigned long long>(time(nullptr)) * GetCurrentProcessId()));
@@ -150,20 +149,20 @@ bool findTempBase(typename Api::Ch* buffer, const typename Api::Ch* userProfile,
 }  // namespace
 
 void getTempBase(char* buffer, size_t cap) {
-    if (!cachedBase) {
+    if (!tempBase) {
         char found[kPathCapacity];
         if (!findTempBase<NarrowApi>(found, "USERPROFILE", "HOMEDRIVE", "HOMEPATH", "\\AppData\\Local\\Temp",
                                      "\\temp", "c:\\temp", "c:\\tmp")) {
             copyText(buffer, cap, "");
             fatalMessage(msg::NoTempDirectory, nullptr);
         }
-        cachedBase = _strdup(found);
+        tempBase = _strdup(found);
     }
-    copyText(buffer, cap, cachedBase);
+    copyText(buffer, cap, tempBase);
 }
 
 void getTempBaseW(wchar_t* buffer, size_t cap, bool fatal) {
-    if (!cachedBaseW) {
+    if (!tempBaseW) {
         wchar_t found[kPathCapacity];
         if (!findTempBase<WideApi>(found, L"USERPROFILE", L"HOMEDRIVE", L"HOMEPATH", L"\\AppData\\Local\\Temp",
                                    L"\\temp", L"c:\\temp", L"c:\\tmp")) {
@@ -171,9 +170,9 @@ void getTempBaseW(wchar_t* buffer, size_t cap, bool fatal) {
             if (fatal) fatalMessage(msg::NoTempDirectory, nullptr);
             return;
         }
-        cachedBaseW = _wcsdup(found);
+        tempBaseW = _wcsdup(found);
     }
-    copyTextW(buffer, cap, cachedBaseW);
+    copyTextW(buffer, cap, tempBaseW);
 }
 
 void makeTempFileName(char* output, size_t cap) {

@@ -9,18 +9,16 @@
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/state_win.h"
 #include "core/user32_win.h"
 #include "files/paths.h"
-#include "instance/guard.h"
+#include "instance/guard_win.h"
 
-char* semaphoreName = nullptr;
 
 namespace {
 
 const char kPidsKey[] = "SOFTWARE\\brevane\\morlin\\pids\\";
 
-// Held until the process ends; its existence is the mark.
-HANDLE instanceSemaphore = nullptr;
 
 // Absolute, lower-cased and with single backslashes, so every spelling of
 // the path names the same instance.

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "instance/guard.h"
 
 bool buildSemaphoreName(char* output, size_t cap, bool global, const char* canonicalPath, int number) {

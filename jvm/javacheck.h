@@ -13,10 +13,3 @@ bool checkJavaExe(char* javaExe, size_t exeCap, char* version, size_t versionCap
 // The version the cache holds for an executable as it is now, without
 // running it; empty and false when there is none.
 bool cachedVersionOf(const char* javaExe, char* version, size_t cap);
-
-#ifdef _WIN32
-#include <windows.h>
-bool runJavaVersion(const char* javaExe, const FILETIME& lastWrite, char* version, size_t cap);
-bool readVersionCache(const char* javaExe, const FILETIME& lastWrite, char* version, size_t cap);
-void writeVersionCache(const char* javaExe, const FILETIME& lastWrite, const char* version);
-#endif

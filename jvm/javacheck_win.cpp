@@ -4,14 +4,14 @@
 
 #include <cstring>
 
+#include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/paths.h"
-#include "jvm/javacheck.h"
+#include "jvm/javacheck_win.h"
 #include "jvm/runtimepaths.h"
 
 namespace {

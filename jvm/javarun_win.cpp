@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/temp.h"
-#include "jvm/javacheck.h"
+#include "jvm/javacheck_win.h"
 
 namespace {
 

@@ -4,18 +4,15 @@
 
 #include <cstring>
 
+#include "base/bounded.h"
 #include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "files/paths.h"
-#include "jvm/loading.h"
+#include "jvm/loading_win.h"
 #include "jvm/runtimepaths.h"
 
-char selectedJvmHome[kPathCapacity];
-const char* selectedJvmVersion = nullptr;
-CreateJavaVMFunction createJavaVMEntry = nullptr;
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "config/keys.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"

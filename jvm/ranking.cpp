@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 const char kJavaSoftJreKey[] = "SOFTWARE\\JavaSoft\\Java Runtime Environment";
 const char kJavaSoftJdkKey[] = "SOFTWARE\\JavaSoft\\Java Development Kit";

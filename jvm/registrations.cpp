@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 // Oracle JDK 9 and later, Corretto and Red Hat write the JavaSoft JDK/JRE
 // keys; Temurin keeps the keys of its earlier names; the MSI keys hold a

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "jvm/javacheck.h"
+#include "jvm/javacheck_win.h"
 #include "jvm/ranking.h"
 #include "jvm/registrations.h"
 

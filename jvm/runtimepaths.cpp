@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 namespace {
 

@@ -8,9 +8,3 @@
 
 bool scanRegisteredJvms(char* javaExe, size_t exeCap, char* version, size_t versionCap,
                         const VersionComponents& minimum, const VersionComponents& maximum);
-
-#ifdef _WIN32
-#include <windows.h>
-bool findPreviousInstallation(HKEY hive, char* javaExe, size_t exeCap, char* version, size_t versionCap,
-                              const VersionComponents& minimum, const VersionComponents& maximum);
-#endif

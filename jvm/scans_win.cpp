@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "jvm/javacheck.h"
+#include "jvm/javacheck_win.h"
 #include "jvm/ranking.h"
 #include "jvm/registrations.h"
-#include "jvm/scans.h"
+#include "jvm/scans_win.h"
 
 namespace {
 

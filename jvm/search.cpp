@@ -7,9 +7,9 @@
 
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "jvm/sequence.h"

@@ -7,43 +7,29 @@
 #include <cstring>
 #include <share.h>
 
+#include "base/bounded.h"
+#include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
-#include "core/state.h"
+#include "core/state_win.h"
 #include "files/paths.h"
-#include "jvm/javacheck.h"
-#include "jvm/loading.h"
+#include "jvm/javacheck_win.h"
+#include "jvm/loading_win.h"
 #include "jvm/packed.h"
-#include "jvm/scans.h"
+#include "jvm/scans_win.h"
 #include "jvm/search.h"
 #include "jvm/sequence.h"
 #include "launch/expand.h"
 
 namespace {
 
-constexpr size_t kVersionCapacity = 2000;
-
 #if defined(_WIN64)
 constexpr bool kSixtyFourBit = true;
 #else
 constexpr bool kSixtyFourBit = false;
 #endif
-
-// What the search leaves behind for LoadDLL: the current candidate and,
-// once one loaded, its module.
-struct SearchResult {
-    char javaExe[kPathCapacity] = "";
-    char version[kVersionCapacity] = "";
-    SearchOutcome outcome;
-    HMODULE module = nullptr;
-};
-
-// At namespace scope: a function-local static with a run-time initialiser
-// would bring in the library's thread-safe guard.
-SearchResult result;
 
 bool testLocation(SearchResult& r, const char* directory, const SearchBounds& bounds, bool existenceOnly) {
     char home[kPathCapacity];
@@ -56,17 +42,16 @@ bool testLocation(SearchResult& r, const char* directory, const SearchBounds& bo
     bool found = javaExeInHome(home, r.javaExe, kPathCapacity);
     if (existenceOnly) return true;
     return found &&
-           checkJavaExe(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum, bounds.maximum, true);
+           checkJavaExe(r.javaExe, kPathCapacity, r.version, kSearchVersionCapacity, bounds.minimum, bounds.maximum, true);
 }
 
 bool testEnvironmentVariable(SearchResult& r, const char* name, const SearchBounds& bounds) {
     char value[kPathCapacity];
-    DWORD n = GetEnvironmentVariableA(name, value, kPathCapacity);
-    if (n == 0 || n >= kPathCapacity) return false;
+    if (readEnvironmentA(name, value, kPathCapacity) != EnvironmentRead::Found || !value[0]) return false;
     for (char* p = value; *p; ++p)
         if (*p == '/') *p = '\\';
     return javaExeInHome(value, r.javaExe, kPathCapacity) &&
-           checkJavaExe(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum, bounds.maximum,
+           checkJavaExe(r.javaExe, kPathCapacity, r.version, kSearchVersionCapacity, bounds.minimum, bounds.maximum,
                         false);
 }
 
@@ -76,7 +61,7 @@ bool testSearchPath(SearchResult& r, const SearchBounds& bounds) {
         r.javaExe[0] = 0;
         return false;
     }
-    return checkJavaExe(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum, bounds.maximum,
+    return checkJavaExe(r.javaExe, kPathCapacity, r.version, kSearchVersionCapacity, bounds.minimum, bounds.maximum,
                         false);
 }
 
@@ -115,19 +100,19 @@ struct Win32Search : SearchHooks {
     }
     bool testSearchPath(const SearchBounds& bounds) override { return ::testSearchPath(r, bounds); }
     bool scanRegistry(const SearchBounds& bounds) override {
-        return scanRegisteredJvms(r.javaExe, kPathCapacity, r.version, kVersionCapacity, bounds.minimum,
+        return scanRegisteredJvms(r.javaExe, kPathCapacity, r.version, kSearchVersionCapacity, bounds.minimum,
                                   bounds.maximum);
     }
     const char* previousInstallation(bool machine, const SearchBounds& bounds) override {
         HKEY hive = machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-        return findPreviousInstallation(hive, r.javaExe, kPathCapacity, r.version, kVersionCapacity,
+        return findPreviousInstallation(hive, r.javaExe, kPathCapacity, r.version, kSearchVersionCapacity,
                                         bounds.minimum, bounds.maximum)
                    ? r.javaExe
                    : nullptr;
     }
     const char* existingCandidate() override { return pathExists(r.javaExe) ? r.javaExe : nullptr; }
     const char* cachedCandidateVersion() override {
-        return cachedVersionOf(r.javaExe, r.version, kVersionCapacity) ? r.version : nullptr;
+        return cachedVersionOf(r.javaExe, r.version, kSearchVersionCapacity) ? r.version : nullptr;
     }
     bool loadCandidate() override {
         r.module = loadJvmFromJavaExe(r.javaExe);
@@ -149,19 +134,19 @@ void reportFailure(const SearchResult& r) {
 
 bool LoadDLL(bool reportFailures) {
     logLine(L"LoadDLL (%d, %S, %d)", 1, static_cast<const char*>(nullptr), 0);
-    result.module = nullptr;
-    Win32Search hooks(result);
-    searchJvmWith(hooks, result.outcome);
-    if (result.outcome.sourceKind == kSourceNone) {
+    searchResult.module = nullptr;
+    Win32Search hooks(searchResult);
+    searchJvmWith(hooks, searchResult.outcome);
+    if (searchResult.outcome.sourceKind == kSourceNone) {
         logError(L"No JVM found");
-        if (reportFailures) reportFailure(result);
+        if (reportFailures) reportFailure(searchResult);
         return false;
     }
-    recordSelectedJvm(result.javaExe, result.version);
-    if (!result.module) logError(L"Could not get DLL-Handle.");
-    if (!resolveCreateJavaVM(result.module)) {
+    recordSelectedJvm(searchResult.javaExe, searchResult.version);
+    if (!searchResult.module) logError(L"Could not get DLL-Handle.");
+    if (!resolveCreateJavaVM(searchResult.module)) {
         logError(L"Could not load functions");
-        if (reportFailures) reportFailure(result);
+        if (reportFailures) reportFailure(searchResult);
         return false;
     }
     logLine(L"Loading of JVM-DLL successful");

@@ -18,10 +18,16 @@ std::vector<SearchEntry> splitSearchSequence(const char* sequence) {
     return entries;
 }
 
+namespace {
+
+// More than one character, and either a drive colon in second place or a
+// leading pair of backslashes.
 bool isAbsoluteLocationText(const char* text) {
     if (!text || strlen(text) < 2) return false;
     return text[1] == ':' || (text[0] == '\\' && text[1] == '\\');
 }
+
+}  // namespace
 
 bool visitedInRelativePass(const SearchEntry& entry) {
     switch (entry.letter) {

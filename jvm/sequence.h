@@ -17,10 +17,6 @@ struct SearchEntry {
 // Entries separated by ";"; empty entries are skipped.
 std::vector<SearchEntry> splitSearchSequence(const char* sequence);
 
-// More than one character, and either a drive colon in second place or a
-// leading pair of backslashes.
-bool isAbsoluteLocationText(const char* text);
-
 // The relative pass visits B always, A and R only when not absolute.
 bool visitedInRelativePass(const SearchEntry& entry);
 

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 
 namespace {

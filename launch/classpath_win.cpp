@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 
 namespace {

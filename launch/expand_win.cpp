@@ -2,11 +2,11 @@
 // portable core.
 #include <windows.h>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/state.h"
 #include "files/paths.h"
 #include "files/temp.h"
-#include "jvm/loading.h"
+#include "jvm/loading_win.h"
 #include "launch/expand.h"
 
 namespace {
@@ -53,7 +53,8 @@ bool expandVariables(char* text, size_t cap) {
     values.launcherDirectory = directory;
     values.tempDirectory = tempDirectory;
     values.jvmHome = selectedJvmHome;
-    // A missing temporary base is fatal here even when row 21 is unused.
+    // A missing temporary base is fatal here even when no text names the
+    // temporary-folder variable.
     char base[kPathCapacity];
     getTempBase(base, kPathCapacity);
     values.tempBase = base;

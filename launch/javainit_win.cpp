@@ -4,10 +4,10 @@
 
 #include <jni.h>
 
+#include "base/bounded.h"
 #include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"

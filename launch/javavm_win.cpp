@@ -5,18 +5,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/bounded.h"
 #include "base/environment_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"
-#include "files/extract.h"
+#include "files/extract_win.h"
 #include "files/paths.h"
 #include "files/temp.h"
-#include "instance/guard.h"
-#include "jvm/loading.h"
+#include "instance/guard_win.h"
+#include "jvm/loading_win.h"
 #include "launch/expand.h"
 #include "launch/javavm.h"
 #include "launch/jni_errors.h"
@@ -28,10 +28,6 @@ namespace {
 
 constexpr size_t kFixedArgumentsCapacity = 2000;
 
-// One VM per process: the handle and the main thread's environment are
-// written once, when creation succeeded.
-JavaVM* javaVm = nullptr;
-JNIEnv* mainEnv = nullptr;
 
 LauncherPropertyValues gatherPropertyValues() {
     LauncherPropertyValues values;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "launch/runtime_contract.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 bool composeNativePath(char* output, size_t cap, const char* directories, const char* currentPath) {
     if (cap == 0) return false;

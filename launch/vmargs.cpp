@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/locale.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "launch/runtime_contract.h"

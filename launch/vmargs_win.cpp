@@ -4,17 +4,13 @@
 
 #include "core/log.h"
 #include "core/state.h"
-#include "jvm/loading.h"
+#include "jvm/loading_win.h"
 #include "launch/classpath.h"
 #include "launch/expand.h"
 #include "launch/vmargs.h"
 
 namespace {
 
-// The VM keeps pointers into these: they live until the process ends.
-OptionList vmOptions;
-std::vector<JavaVMOption> vmOptionRecords;
-JavaVMInitArgs vmInitArgs;
 
 OptionLineHooks launcherHooks(OptionList& options, ClassPathTexts& texts) {
     OptionLineHooks hooks;

@@ -79,15 +79,11 @@ void readDefaultVmOptionsFileWith(OptionFileHooks& hooks, OptionFileTarget& targ
                                   FILE* file);
 
 #ifdef _WIN32
-// Opens the default file; defaultVmOptionsPath() then names the file that
-// opened (empty when none did).
+// Opens the default file, and records which one opened for the include
+// chain (empty when none did).
 FILE* openDefaultVmOptionsFile();
-const wchar_t* defaultVmOptionsPath();
 // Reads the default file (base: none) with the file itself on the include
 // chain; a null file does nothing.
 void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts);
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts);
-// The narrow form in the file-API code page; unrepresentable characters
-// become the conversion's default character.
-std::string toFileApiString(const std::wstring& text);
 #endif

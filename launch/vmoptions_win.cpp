@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
+#include "base/text_win.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/paths.h"
@@ -12,10 +13,7 @@
 
 namespace {
 
-wchar_t openedDefaultPath[kPathCapacity + 16];
 
-// The option files open right now, outermost first (main thread only).
-IncludeChain openOptionFiles;
 
 FILE* openDefaultCandidates(const wchar_t* modulePath) {
     wchar_t candidate[kPathCapacity + 16];
@@ -31,7 +29,7 @@ FILE* openDefaultCandidates(const wchar_t* modulePath) {
         file = _wfopen(candidate, L"rt");
         logLine(L"vmoptions: opts2: %s, file: %p", candidate, file);
     }
-    if (file) copyTextW(openedDefaultPath, cap, candidate);
+    if (file) copyTextW(defaultOptionFilePath, cap, candidate);
     return file;
 }
 
@@ -50,24 +48,14 @@ struct Win32OptionFiles : OptionFileHooks {
     }
     std::wstring chainKey(const wchar_t* path) override { return ::chainKey(path); }
     FILE* open(const wchar_t* path) override { return _wfopen(path, L"rt"); }
-    std::string narrow(const std::wstring& text) override { return toFileApiString(text); }
+    std::string narrow(const std::wstring& text) override { return narrowWhole(fileApiCodePage(), text); }
 };
 
 }  // namespace
 
-std::string toFileApiString(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-    int length = static_cast<int>(text.size());
-    int needed = WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
-    std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), length, &out[0], needed, nullptr, nullptr);
-    return out;
-}
 
 FILE* openDefaultVmOptionsFile() {
-    openedDefaultPath[0] = 0;
+    defaultOptionFilePath[0] = 0;
     FILE* file = openDefaultCandidates(getModulePathW());
     if (file) return file;
     // Started through a short (8.3) name, the module file name differs
@@ -79,12 +67,11 @@ FILE* openDefaultVmOptionsFile() {
     return openDefaultCandidates(fileName);
 }
 
-const wchar_t* defaultVmOptionsPath() { return openedDefaultPath; }
 
 void readDefaultVmOptionsFile(FILE* file, OptionList& options, ClassPathTexts& texts) {
     OptionFileTarget target{options, texts, openOptionFiles};
     Win32OptionFiles hooks;
-    readDefaultVmOptionsFileWith(hooks, target, openedDefaultPath, file);
+    readDefaultVmOptionsFileWith(hooks, target, defaultOptionFilePath, file);
 }
 
 void applyVmOptionLine(const wchar_t* baseFile, const wchar_t* line, OptionList& options, ClassPathTexts& texts) {

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 namespace {
 
@@ -29,10 +29,20 @@ bool appendQuoted(wchar_t* buffer, size_t capacity, const wchar_t* text) {
 
 bool childArgumentQuotable(const wchar_t* argument) { return !(holds(argument, L'"') && holds(argument, L'\'')); }
 
+namespace {
+
+// Appends a blank and the argument so that splitCommandLine gives it back
+// whole: a text without blanks and quotes stands as it is; any other is
+// wrapped in the quote it does not contain ('"' when it holds neither).
+// False when it does not fit or holds both quotes, which the splitter
+// cannot carry in one argument (it ends an argument at its closing quote
+// and joins no adjacent pieces).
 bool appendChildArgument(wchar_t* buffer, size_t capacity, const wchar_t* argument) {
     if (!childArgumentQuotable(argument)) return false;
     return appendCharW(buffer, capacity, L' ') && appendQuoted(buffer, capacity, argument);
 }
+
+}  // namespace
 
 ChildLineResult buildChildCommandLine(wchar_t* buffer, size_t capacity, const ArgumentVector& ownArguments,
                                       const std::wstring& serviceName,

@@ -15,14 +15,6 @@ enum class ChildLineResult {
     Unquotable,  // an argument holds both quote characters
 };
 
-// Appends a blank and the argument so that splitCommandLine gives it back
-// whole: a text without blanks and quotes stands as it is; any other is
-// wrapped in the quote it does not contain ('"' when it holds neither).
-// False when it does not fit or holds both quotes, which the splitter
-// cannot carry in one argument (it ends an argument at its closing quote
-// and joins no adjacent pieces).
-bool appendChildArgument(wchar_t* buffer, size_t capacity, const wchar_t* argument);
-
 // Whether the argument can be written for splitCommandLine at all.
 bool childArgumentQuotable(const wchar_t* argument);
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/state.h"
 #include "files/paths.h"
 #include "service/commands.h"

@@ -7,35 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "base/bounded.h"
 #include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "core/cmdline.h"
 #include "core/log.h"
 #include "core/state.h"
+#include "core/state_win.h"
 #include "service/childcmd.h"
-#include "service/runtime.h"
+#include "service/runtime_win.h"
 #include "service/shutdown.h"
 #include "service/status.h"
 
 namespace {
 
-// The handler (dispatcher thread) and serviceMain (service thread) both
-// change the status record and the shutdown channel; this lock keeps each
-// change and its report together.
-CRITICAL_SECTION serviceLock;
-ServiceStatusRecord serviceStatus;
-SERVICE_STATUS_HANDLE statusHandle = nullptr;
-ShutdownChannel shutdownChannel;
-wchar_t childCommandLine[kLongCapacity];
-// Set by the handler at the first stop or shutdown request, with the tick
-// it came at; the service thread then starts the stop clock.
-HANDLE stopRequested = nullptr;
-DWORD stopRequestTick = 0;
-// Set when serviceMain is about to return instead of ending the process,
-// so the main thread does not end the process under its last steps.
-HANDLE serviceThreadDone = nullptr;
 
 // How often a stop that waits for the child reports progress.
 constexpr DWORD kStopProgressMilliseconds = 2000;
@@ -61,7 +47,7 @@ bool reportStatus(int failureNumber) {
     record.dwServiceSpecificExitCode = serviceStatus.serviceSpecificExitCode;
     record.dwCheckPoint = serviceStatus.checkPoint;
     record.dwWaitHint = serviceStatus.waitHint;
-    if (SetServiceStatus(statusHandle, &record)) return true;
+    if (SetServiceStatus(serviceStatusHandle, &record)) return true;
     DWORD error = GetLastError();
     if (failureNumber) logLine(L"SetServiceStatus %d failed %d", failureNumber, static_cast<int>(error));
     return false;
@@ -99,7 +85,7 @@ bool buildCommandLine(DWORD argc, LPSTR* argv) {
     std::vector<std::wstring> startParameters;
     for (DWORD i = 1; i < argc; ++i) startParameters.push_back(ansiToWide(argv[i] ? argv[i] : ""));
     std::wstring offending;
-    switch (buildChildCommandLine(childCommandLine, kLongCapacity, own, ansiToWide(serviceName), startParameters,
+    switch (buildChildCommandLine(serviceChildCommandLine, kLongCapacity, own, ansiToWide(serviceName), startParameters,
                                   &offending)) {
     case ChildLineResult::Built: return true;
     case ChildLineResult::TooLong:
@@ -180,9 +166,9 @@ bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job) {
     startup.hStdOutput = pipes.outputWrite;
     startup.hStdError = pipes.outputWrite;
     DWORD flags = readServicePriority() | DETACHED_PROCESS | CREATE_SUSPENDED;
-    if (!CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+    if (!CreateProcessW(nullptr, serviceChildCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
                         &child)) {
-        logLine(L"could not start process %s (%d)", childCommandLine, static_cast<int>(GetLastError()));
+        logLine(L"could not start process %s (%d)", serviceChildCommandLine, static_cast<int>(GetLastError()));
         return false;
     }
     job = placeInJob(child);
@@ -216,13 +202,13 @@ void endChildByForce(PROCESS_INFORMATION& child, HANDLE job) {
 // it), and once the stop timeout has passed the child and everything it
 // started are ended. True when the child had to be ended by force.
 bool waitForChild(PROCESS_INFORMATION& child, HANDLE job) {
-    HANDLE handles[2] = {child.hProcess, stopRequested};
+    HANDLE handles[2] = {child.hProcess, serviceStopRequested};
     if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0) return false;
     uint32_t timeout = stopTimeoutMilliseconds(getConfigInt(key::ServiceStopTimeout));
     DWORD start;
     {
         Locked lock;
-        start = stopRequestTick;
+        start = serviceStopRequestTick;
     }
     while (WaitForSingleObject(child.hProcess, kStopProgressMilliseconds) != WAIT_OBJECT_0) {
         if (stopOverdue(start, GetTickCount(), timeout)) {
@@ -279,12 +265,12 @@ DWORD priorityClassOnly(DWORD value) {
 void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     logLine(L"service main");
     InitializeCriticalSection(&serviceLock);
-    stopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    serviceStopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     serviceThreadDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     serviceStatus = ServiceStatusRecord();
     takeServiceName(argc, argv);
-    statusHandle = RegisterServiceCtrlHandlerA(serviceName, serviceControlHandler);
-    if (!statusHandle) {
+    serviceStatusHandle = RegisterServiceCtrlHandlerA(serviceName, serviceControlHandler);
+    if (!serviceStatusHandle) {
         SetEvent(serviceThreadDone);
         return;
     }
@@ -339,9 +325,9 @@ void WINAPI serviceControlHandler(DWORD control) {
         Locked lock;
         outcome = applyControlRequest(serviceStatus, control);
         reportStatus(outcome.reportNumber);
-        if (outcome.sendShutdown && WaitForSingleObject(stopRequested, 0) != WAIT_OBJECT_0) {
-            stopRequestTick = GetTickCount();
-            SetEvent(stopRequested);
+        if (outcome.sendShutdown && WaitForSingleObject(serviceStopRequested, 0) != WAIT_OBJECT_0) {
+            serviceStopRequestTick = GetTickCount();
+            SetEvent(serviceStopRequested);
         }
     }
     if (outcome.sendShutdown) sendShutdown(0);

@@ -1,6 +1,6 @@
 #include "service/shutdown.h"
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 
 namespace {

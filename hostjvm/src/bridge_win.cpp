@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "hostjvm/src/hostopts.h"
 #include "hostjvm/src/unixpath_win.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "hostjvm/src/relay_win.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 
 std::vector<std::wstring>& capturedLog() {

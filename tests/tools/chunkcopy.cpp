@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "files/extract.h"
+#include "files/extract_win.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4 || _wtoi(argv[3]) <= 0) {

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/launch.h"
-#include "files/extract.h"
+#include "files/extract_win.h"
 #include "files/temp.h"
 
 int main(int argc, char** argv) {

@@ -13,9 +13,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/launch.h"
-#include "instance/guard.h"
+#include "core/state.h"
+#include "instance/guard_win.h"
 
 namespace {
 

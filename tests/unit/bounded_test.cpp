@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 TEST(Bounded, CopyReportsTruncationAndStaysTerminated) {
     char buf[5];

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "jvm/ranking.h"
 #include "jvm/registrations.h"
 #include "jvm/runtimepaths.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "launch/classpath.h"
 #include "tests/support/log_capture.h"
 

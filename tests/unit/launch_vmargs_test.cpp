@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bounded.h"
 #include "config/locale.h"
 #include "config/store.h"
-#include "core/bounded.h"
 #include "launch/vmargs.h"
 #include "tests/support/log_capture.h"
 

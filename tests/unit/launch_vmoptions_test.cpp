@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "launch/vmoptions.h"
 #include "tests/support/log_capture.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/block.h"
-#include "files/extract.h"
+#include "files/extract_win.h"
 
 namespace {
 

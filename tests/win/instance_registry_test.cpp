@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "instance/guard.h"
+#include "instance/guard_win.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 namespace {
 

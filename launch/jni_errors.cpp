@@ -1,6 +1,6 @@
 #include <jni.h>
 
-#include "core/bounded.h"
+#include "base/bounded.h"
 #include "core/log.h"
 #include "launch/jni_errors.h"
 #include "launch/runtime_contract.h"

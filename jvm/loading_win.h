@@ -6,11 +6,7 @@
 
 #include "core/state.h"
 
-typedef jint(JNICALL* CreateJavaVMFunction)(JavaVM**, void**, void*);
 
-extern char selectedJvmHome[kPathCapacity];
-extern const char* selectedJvmVersion;  // null until recorded
-extern CreateJavaVMFunction createJavaVMEntry;
 
 HMODULE loadJvmFromJavaExe(const char* javaExe);
 HMODULE loadJvmFromBinDir(const char* javaExe);

@@ -1,4 +1,4 @@
-#include "core/bounded.h"
+#include "base/bounded.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,0 +1,19 @@
+// Definitions of the values core/state_win.h declares.
+#include "core/state_win.h"
+
+HANDLE instanceSemaphore = nullptr;
+
+SearchResult searchResult;
+
+CRITICAL_SECTION serviceLock;
+SERVICE_STATUS_HANDLE serviceStatusHandle = nullptr;
+HANDLE serviceStopRequested = nullptr;
+DWORD serviceStopRequestTick = 0;
+HANDLE serviceThreadDone = nullptr;
+
+CRITICAL_SECTION logLock;
+LONG logLockState = 0;
+HANDLE logFile = INVALID_HANDLE_VALUE;
+
+User32 user32Functions;
+bool user32Loaded = false;

@@ -1,0 +1,39 @@
+// The process-wide values of Windows types, in the order of core/state.h
+// (which holds the rest, and says what "who writes it" means here).
+#pragma once
+
+#include <windows.h>
+
+#include "core/state.h"
+#include "core/user32_win.h"
+#include "jvm/search.h"
+
+// --- The single-instance guard (instance/guard_win.cpp checkSingleInstance).
+extern HANDLE instanceSemaphore;  // held until the process ends; its existence is the mark
+
+// --- The runtime search (jvm/search_win.cpp LoadDLL, once at start): the
+// current candidate and, once one loaded, its module.
+constexpr size_t kSearchVersionCapacity = 2000;
+struct SearchResult {
+    char javaExe[kPathCapacity] = "";
+    char version[kSearchVersionCapacity] = "";
+    SearchOutcome outcome;
+    HMODULE module = nullptr;
+};
+extern SearchResult searchResult;
+
+// --- The service process (service/runtime_win.cpp).
+extern CRITICAL_SECTION serviceLock;           // keeps each change of the record together with its report
+extern SERVICE_STATUS_HANDLE serviceStatusHandle;  // from RegisterServiceCtrlHandler, in serviceMain
+extern HANDLE serviceStopRequested;            // set by the handler at the first stop or shutdown request
+extern DWORD serviceStopRequestTick;           // ... with the tick it came at
+extern HANDLE serviceThreadDone;               // set when serviceMain is about to return
+
+// --- The log (core/log_win.cpp).
+extern CRITICAL_SECTION logLock;  // one lock for all threads, created on first use
+extern LONG logLockState;         // 0 none, 1 being created, 2 ready
+extern HANDLE logFile;            // the open log file, between the open and close of one line
+
+// --- user32.dll (core/user32_win.cpp loadUser32, the first time a window is needed).
+extern User32 user32Functions;
+extern bool user32Loaded;

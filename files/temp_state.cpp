@@ -1,3 +1,0 @@
-#include "files/temp.h"
-
-char tempDirectory[kPathCapacity] = "";
