@@ -132,8 +132,15 @@ int queryStatus(const char* name) {
 int start(const char* name, int argc, char** argv) {
     SC_HANDLE service = openService(name, SERVICE_START);
     if (!service) return fail("OpenService");
-    if (!StartServiceA(service, static_cast<DWORD>(argc), const_cast<const char**>(argv)))
-        return fail("StartService");
+    // On a loaded machine Wine's SCM now and then fails to bring the service
+    // process up (ERROR_INTERNAL_ERROR) before it has run anything: try again then.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt) Sleep(300);
+        started = StartServiceA(service, static_cast<DWORD>(argc), const_cast<const char**>(argv));
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) return fail("StartService");
     printf("ok\n");
     return 0;
 }
