@@ -15,7 +15,6 @@
 #include "files/extract_win.h"
 #include "files/paths.h"
 #include "files/temp.h"
-#include "instance/guard_win.h"
 #include "jvm/loading_win.h"
 #include "launch/expand.h"
 #include "launch/javavm.h"
