@@ -1,6 +1,7 @@
 # Cross-build for 32-bit Windows with MinGW-w64: the shipped launcher.
-# 32-bit programs cannot run on the build machines, so nothing built here
-# is executed; it must compile and link cleanly.
+# The build machines' kernel runs no 32-bit code: CTest runs the programs
+# through scripts/wine32, the 32-bit Wine in the chroot that
+# scripts/setup32.sh prepares (with WINEPREFIX naming its 32-bit prefix).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -10,5 +11,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine32)
 set(VTL_OBJDUMP i686-w64-mingw32-objdump)
 set(VTL_STRIP i686-w64-mingw32-strip)

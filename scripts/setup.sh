@@ -7,7 +7,7 @@ PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine64 cmake ninja-build openjdk-17-jdk-headless googletest
   libtomlplusplus-dev python3-pytest osslsigncode locales-all xvfb
-  clang libclang-rt-14-dev libh2-java
+  clang libclang-rt-14-dev libh2-java python3-pefile debootstrap
   maven libmaven3-core-java libmaven-plugin-tools-java libmaven-install-plugin-java
   libmaven-compiler-plugin-java libmaven-resources-plugin-java libmaven-jar-plugin-java
   libsurefire-java libcommons-lang3-java

@@ -34,3 +34,19 @@ wine_start() {
 wine_stop() {
   "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
 }
+
+# The 32-bit side: programs run through scripts/wine32 in the chroot of
+# scripts/setup32.sh, in a prefix of their own.
+export WINE32="$VTL_ROOT/scripts/wine32"
+export WINEPREFIX32="${WINEPREFIX32:-$VTL_ROOT/build/wineprefix32}"
+
+wine32_start() {
+  [ -f "$WINEPREFIX32/system.reg" ] || { echo "wine32: no prefix $WINEPREFIX32; run scripts/setup32.sh" >&2; return 1; }
+  WINEPREFIX="$WINEPREFIX32" "$WINE32" --server -p </dev/null >/dev/null 2>&1 &
+  sleep 0.5
+  WINEPREFIX="$WINEPREFIX32" "$WINE32" wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+wine32_stop() {
+  WINEPREFIX="$WINEPREFIX32" "$WINE32" --server -k </dev/null >/dev/null 2>&1 || true
+}
