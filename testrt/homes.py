@@ -10,30 +10,35 @@
     trace = home.trace()                        # the jvm.dll trace, parsed
     assert trace.main_args() == ["false", "com.example.Main", ...]
 
-The binaries come from the CMake trees named by VTL_BUILD_WIN64 (java.exe,
-jvm.dll, jvm_noexport.dll, unpack200.exe below testrt/) and VTL_BUILD_WIN32
-(the i686 jvm.dll), or from the build_win64/build_win32 arguments. The
-formats of the settings files and of the trace are described in
-testrt/README.md.
+The binaries come from the CMake tree of the width under test
+(tests/vtlwidth.py: VTL_TEST_WIDTH, VTL_BUILD_WIN64, VTL_BUILD_WIN32): its
+java.exe, jvm.dll, jvm_noexport.dll and unpack200.exe below testrt/, and the
+other width's jvm.dll for a runtime of the wrong width. The formats of the
+settings files and of the trace are described in testrt/README.md.
 """
 import json
 import os
 import re
 import shutil
+import sys
 import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests"))
+import vtlwidth  # noqa: E402
+
 PACK_HEADER = b"testrt-pack\n"
-VARIANTS = ("x86_64", "noexport", "i686", "nojvm")
+# native: the working jvm.dll of the width under test; foreign: the other
+# width's (error 193 when loaded); x86_64 and i686 name a width outright.
+VARIANTS = ("native", "foreign", "x86_64", "i686", "noexport", "nojvm")
 
 
 def build_dir(width, given=None):
     """The CMake tree for "win64" or "win32"."""
     if given:
         return Path(given).resolve()
-    name = "VTL_BUILD_WIN64" if width == "win64" else "VTL_BUILD_WIN32"
-    return Path(os.environ.get(name, ROOT / "build" / width)).resolve()
+    return vtlwidth.BUILD64 if width == "win64" else vtlwidth.BUILD32
 
 
 def winpath(path):
@@ -140,16 +145,17 @@ class Home:
 
 
 def make_home(directory, version_line='java version "1.8.0_121"', exit_code=0, delay_ms=0,
-              vm_types=("server",), variant="x86_64", javaw=False, tools_jar=None, unpack200=False,
-              jdk=False, jdk_bin_java=True, script=None, build_win64=None, build_win32=None):
+              vm_types=("server",), variant="native", javaw=False, tools_jar=None, unpack200=False,
+              jdk=False, jdk_bin_java=True, script=None, build=None):
     """Creates a runtime home in directory and returns its Home.
 
     version_line, exit_code, delay_ms: what java.exe prints and does.
     vm_types: the VM-type folders below the runtime's bin that get a jvm.dll
         (e.g. ("server",), ("client", "server"), () for none).
-    variant: "x86_64" (the working jvm.dll), "noexport" (a jvm.dll without
-        JNI_CreateJavaVM), "i686" (the 32-bit jvm.dll: error 193 in a 64-bit
-        process), "nojvm" (no jvm.dll at all).
+    variant: "native" (the working jvm.dll of the width under test),
+        "foreign" (the other width's jvm.dll: error 193 when loaded),
+        "x86_64" or "i686" (that width's jvm.dll), "noexport" (a jvm.dll
+        without JNI_CreateJavaVM), "nojvm" (no jvm.dll at all).
     javaw: also javaw.exe beside each java.exe. tools_jar: lib/tools.jar
         (default: present for a JDK). unpack200: bin/unpack200.exe.
     jdk: JDK layout: the runtime (java.exe and the VM folders) under jre/bin,
@@ -157,22 +163,26 @@ def make_home(directory, version_line='java version "1.8.0_121"', exit_code=0, d
     script: settings for testrt-jvm.ini (a dict, or the file's text); an
         empty script is written when none is given, so the trace always lands
         in <home>/testrt-trace.log.
+    build: the tree the programs come from (default: the width under test).
     """
     if variant not in VARIANTS:
         raise ValueError(f"variant must be one of {VARIANTS}")
-    b64 = build_dir("win64", build_win64) / "testrt"
+    tree = Path(build).resolve() if build else vtlwidth.BUILD
+    programs = tree / "testrt"
     root = Path(directory)
     root.mkdir(parents=True, exist_ok=True)
     runtime_bin = root / "jre" / "bin" if jdk else root / "bin"
     java_bins = [runtime_bin] + ([root / "bin"] if jdk and jdk_bin_java else [])
     for folder in java_bins:
         folder.mkdir(parents=True, exist_ok=True)
-        _copy(b64 / "java.exe", folder / "java.exe")
+        _copy(programs / "java.exe", folder / "java.exe")
         if javaw:
-            _copy(b64 / "java.exe", folder / "javaw.exe")
+            _copy(programs / "java.exe", folder / "javaw.exe")
     if variant != "nojvm":
-        source = {"x86_64": b64 / "jvm.dll", "noexport": b64 / "jvm_noexport.dll",
-                  "i686": build_dir("win32", build_win32) / "testrt" / "jvm.dll"}[variant]
+        source = {"native": programs / "jvm.dll", "noexport": programs / "jvm_noexport.dll",
+                  "foreign": vtlwidth.FOREIGN_BUILD / "testrt" / "jvm.dll",
+                  "x86_64": vtlwidth.BUILD64 / "testrt" / "jvm.dll",
+                  "i686": vtlwidth.BUILD32 / "testrt" / "jvm.dll"}[variant]
         for vm_type in vm_types:
             (runtime_bin / vm_type).mkdir(parents=True, exist_ok=True)
             _copy(source, runtime_bin / vm_type / "jvm.dll")
@@ -181,7 +191,7 @@ def make_home(directory, version_line='java version "1.8.0_121"', exit_code=0, d
         (root / "lib" / "tools.jar").write_bytes(b"PK\x05\x06" + bytes(18))
     if unpack200:
         (root / "bin").mkdir(exist_ok=True)
-        _copy(b64 / "unpack200.exe", root / "bin" / "unpack200.exe")
+        _copy(programs / "unpack200.exe", root / "bin" / "unpack200.exe")
     home = Home(root, java_bins, runtime_bin)
     home.set_java(version_line, exit_code, delay_ms)
     if isinstance(script, str):
@@ -294,7 +304,7 @@ def _main():
     parser.add_argument("--exit-code", type=int, default=0)
     parser.add_argument("--delay-ms", type=int, default=0)
     parser.add_argument("--vm-types", default="server", help="comma-separated, empty for none")
-    parser.add_argument("--variant", choices=VARIANTS, default="x86_64")
+    parser.add_argument("--variant", choices=VARIANTS, default="native")
     parser.add_argument("--javaw", action="store_true")
     parser.add_argument("--unpack200", action="store_true")
     parser.add_argument("--jdk", action="store_true")

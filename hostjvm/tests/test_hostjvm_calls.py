@@ -140,7 +140,7 @@ def test_java_exe_gives_the_host_version_line_as_the_launcher_reads_it(hostjvm):
     host_line = host.stderr.decode().splitlines()[0]
     assert host_line.startswith('openjdk version "') or host_line.startswith('java version "')
     java_exe = hostjvm.winpath(hostjvm.HOME / "bin" / "java.exe")
-    run = subprocess.run([hostjvm.WINE64, str(hostjvm.DRIVER), "unused.dll", "version", java_exe],
+    run = subprocess.run(hostjvm.WINE + [str(hostjvm.DRIVER), "unused.dll", "version", java_exe],
                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=hostjvm.wine_env(), timeout=90)
     lines = hostjvm.normalise(run.stdout).splitlines()
     assert run.returncode == 0, run

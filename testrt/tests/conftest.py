@@ -1,5 +1,6 @@
 """Fixtures for the test runtime's self-tests: they run its programs under
-wine64, and load its jvm.dll from the test driver."""
+the Wine of the width under test (tests/vtlwidth.py), and load its jvm.dll
+from the test driver."""
 import os
 import subprocess
 import sys
@@ -11,9 +12,9 @@ TESTRT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(TESTRT))
 import homes  # noqa: E402
 
-ROOT = TESTRT.parent
-WINE64 = "/usr/lib/wine/wine64"
-PREFIX = Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wineprefix"))
+sys.path.insert(0, str(TESTRT.parent / "tests"))
+
+from vtlwidth import BUILD, FOREIGN_BUILD, PREFIX, WIDTH, WINE, emulator_fault, start_wine  # noqa: E402
 
 
 class Run:
@@ -29,27 +30,25 @@ def normalise(data):
 
 
 @pytest.fixture(scope="session")
-def build64():
-    tree = homes.build_dir("win64")
-    if not (tree / "testrt" / "jvm.dll").exists():
-        pytest.fail(f"no test runtime in {tree}; build the x86_64 tree first (VTL_BUILD_WIN64)")
-    return tree
+def build():
+    """The tree of the width under test."""
+    if not (BUILD / "testrt" / "jvm.dll").exists():
+        pytest.fail(f"no test runtime in {BUILD}; build the {WIDTH} tree first")
+    return BUILD
 
 
 @pytest.fixture(scope="session")
-def build32():
-    tree = homes.build_dir("win32")
-    if not (tree / "testrt" / "jvm.dll").exists():
-        pytest.skip(f"no i686 test runtime in {tree} (VTL_BUILD_WIN32)")
-    return tree
+def foreign_build():
+    """The tree of the other width, whose jvm.dll plays the wrong width."""
+    if not (FOREIGN_BUILD / "testrt" / "jvm.dll").exists():
+        pytest.skip(f"no test runtime of the other width in {FOREIGN_BUILD}")
+    return FOREIGN_BUILD
 
 
 @pytest.fixture(scope="session")
-def wine(build64):
+def wine(build):
     """run(program, *args, env={}, stdin=b"") -> Run, in the shared prefix."""
-    subprocess.run(["bash", "-c", f"source '{ROOT}/scripts/wine-env.sh' && wine_start"],
-                   env={**os.environ, "WINEPREFIX": str(PREFIX)}, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    start_wine()
     import time
 
     def run(program, *args, env=None, stdin=b"", timeout=60, cwd=None):
@@ -59,24 +58,28 @@ def wine(build64):
         for name in ("VTL_TESTRT_TRACE", "VTL_TESTRT_SCRIPT"):
             full.pop(name, None)
         full.update(env or {})
-        started = time.monotonic()
-        proc = subprocess.run([WINE64, str(program)] + [str(a) for a in args], input=stdin,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full, timeout=timeout, cwd=cwd)
-        return Run(proc.returncode, normalise(proc.stdout), normalise(proc.stderr), time.monotonic() - started)
+        for _ in range(3):
+            started = time.monotonic()
+            proc = subprocess.run(WINE + [str(program)] + [str(a) for a in args], input=stdin,
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full, timeout=timeout, cwd=cwd)
+            run = Run(proc.returncode, normalise(proc.stdout), normalise(proc.stderr), time.monotonic() - started)
+            if not emulator_fault(run.rc, run.err):
+                return run
+        return run
 
     return run
 
 
 @pytest.fixture
-def driver(wine, build64):
+def driver(wine, build):
     """driver(jvm_dll, scenario, *args, env=..., stdin=...) -> Run of testrt_driver.exe."""
 
     def run(jvm_dll, scenario, *args, **kwargs):
-        return wine(build64 / "testrt" / "testrt_driver.exe", homes.winpath(jvm_dll), scenario, *args, **kwargs)
+        return wine(build / "testrt" / "testrt_driver.exe", homes.winpath(jvm_dll), scenario, *args, **kwargs)
 
     return run
 
 
 @pytest.fixture
-def home(tmp_path, build64):
+def home(tmp_path, build):
     return homes.make_home(tmp_path / "jre")

@@ -3,8 +3,8 @@ the test runtime's JNI environment."""
 import homes
 
 
-def test_register_natives_logs_once_and_succeeds(driver, home, build64):
-    helper = build64 / "runtime" / "vtlinst" / "vtlinst.dll"
+def test_register_natives_logs_once_and_succeeds(driver, home, build):
+    helper = build / "runtime" / "vtlinst" / "vtlinst.dll"
     run = driver(home.jvm_dlls()[0], "launch", "--helper", homes.winpath(helper))
     assert run.rc == 0, run
     assert run.out.splitlines()[:2] == ["errorLog: vtlinst: natives ready", "registerNatives returned 1"]

@@ -1,6 +1,9 @@
 """The test runtime's jvm.dll, loaded and driven by the test driver as the
 launcher would: its trace, its script, and its failure variants."""
+import pytest
+
 import homes
+import vtlwidth
 
 CONTRACT_SEQUENCE = [
     "process", "script", "startup-us", "option", "option", "option", "JNI_CreateJavaVM",
@@ -163,8 +166,8 @@ class TestVariants:
         run = driver(jvm(home), "load")
         assert run.rc == 4 and "no JNI_CreateJavaVM" in run.out
 
-    def test_wrong_width_library_fails_with_193(self, driver, tmp_path, build32):
-        home = homes.make_home(tmp_path / "jre", variant="i686")
+    def test_wrong_width_library_fails_with_193(self, driver, tmp_path, foreign_build):
+        home = homes.make_home(tmp_path / "jre", variant="foreign")
         run = driver(jvm(home), "load")
         assert run.rc == 4 and "LoadLibrary failed 193" in run.out
 
@@ -172,3 +175,53 @@ class TestVariants:
         home = homes.make_home(tmp_path / "jdk", jdk=True, script={"main": "exit", "main_exit_code": 5})
         assert driver(jvm(home), "launch").rc == 5
         assert home.trace().first("main-result").args == ["exit", 5]
+
+
+# What a launcher looks up, and how many argument bytes each entry removes
+# from the stack on return in a 32-bit runtime (JNICALL is __stdcall there).
+JNI_ENTRIES = {"JNI_CreateJavaVM": 12, "JNI_GetDefaultJavaVMInitArgs": 4, "JNI_GetCreatedJavaVMs": 12}
+
+
+def entry_returns(dll, objdump):
+    """{export name: the set of operands of the return instructions in its
+    code (0 for a plain ret)}, read with pefile and the width's objdump. The
+    code runs from the export's address to the next symbol or padding."""
+    import re
+    import subprocess
+    import pefile
+    pe = pefile.PE(str(dll))
+    base = pe.OPTIONAL_HEADER.ImageBase
+    found = {}
+    for symbol in pe.DIRECTORY_ENTRY_EXPORT.symbols:
+        name = symbol.name.decode() if symbol.name else None
+        if not name or not name.lstrip("_").startswith("JNI_"):
+            continue
+        start = base + symbol.address
+        code = subprocess.run([objdump, "-d", f"--start-address={start:#x}", f"--stop-address={start + 65536:#x}",
+                               str(dll)], capture_output=True, text=True, check=True).stdout
+        body = code.split(">:\n", 1)[1] if ">:\n" in code else code
+        body = re.split(r"^[0-9a-f]+ <", body, maxsplit=1, flags=re.M)[0]
+        found[name] = {int(m.group(1) or "0", 16)
+                       for m in re.finditer(r"\tret[lq]?\s*(?:\$0x([0-9a-f]+))?\s*$", body, re.M)}
+    return found
+
+
+class TestExports:
+    """A runtime's jvm.dll as the launcher of each width meets it: the
+    entries under their plain names (a 32-bit runtime exports them
+    undecorated, without _name@n), and in a 32-bit library the callee
+    clears its arguments, as __stdcall requires; a caller that got the
+    convention wrong would be left with a shifted stack."""
+
+    @pytest.mark.parametrize("library", ["testrt", "hostjvm"])
+    @pytest.mark.parametrize("width", ["x86_64", "i686"])
+    def test_jni_entries_are_undecorated_and_stdcall_on_32_bit(self, library, width):
+        tree = vtlwidth.BUILD32 if width == "i686" else vtlwidth.BUILD64
+        dll = tree / ("testrt/jvm.dll" if library == "testrt" else "hostjvm/home/bin/server/jvm.dll")
+        if not dll.exists():
+            pytest.skip(f"{dll} not built")
+        objdump = "i686-w64-mingw32-objdump" if width == "i686" else "x86_64-w64-mingw32-objdump"
+        returns = entry_returns(dll, objdump)
+        assert set(returns) == set(JNI_ENTRIES), returns
+        expected = {name: {pops if width == "i686" else 0} for name, pops in JNI_ENTRIES.items()}
+        assert returns == expected

@@ -52,12 +52,12 @@ class TestJavaExe:
 
 
 class TestHomes:
-    def test_vm_type_folders_and_variants(self, tmp_path, build64):
+    def test_vm_type_folders_and_variants(self, tmp_path, build):
         home = homes.make_home(tmp_path / "a", vm_types=("client", "hotspot"))
         assert [p.parent.name for p in home.jvm_dlls()] == ["client", "hotspot"]
         assert homes.make_home(tmp_path / "b", variant="nojvm").jvm_dlls() == []
         noexport = homes.make_home(tmp_path / "c", variant="noexport").jvm_dlls()[0]
-        assert noexport.read_bytes() == (build64 / "testrt" / "jvm_noexport.dll").read_bytes()
+        assert noexport.read_bytes() == (build / "testrt" / "jvm_noexport.dll").read_bytes()
 
     def test_touch_java_changes_the_last_write_time(self, home):
         before = home.java_exe.stat().st_mtime

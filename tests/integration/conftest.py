@@ -8,7 +8,8 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import vtlblock  # noqa: E402
-from vtltest import BUILD64, PREFIX, ROOT, WINE64, Wine  # noqa: E402
+from vtltest import BUILD, PREFIX, WIDTH, WINE, Wine  # noqa: E402
+from vtlwidth import start_wine  # noqa: E402
 
 
 @pytest.fixture(scope="session")
@@ -21,7 +22,7 @@ def xdisplay():
     time.sleep(1.0)
     yield display
     # Wine's desktop process is tied to this display; end it with the display.
-    subprocess.run([WINE64, "taskkill.exe", "/f", "/im", "explorer.exe"],
+    subprocess.run(WINE + ["taskkill.exe", "/f", "/im", "explorer.exe"],
                    env={**os.environ, "WINEPREFIX": str(PREFIX), "WINEDEBUG": "-all", "DISPLAY": display},
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     proc.terminate()
@@ -29,11 +30,9 @@ def xdisplay():
 
 @pytest.fixture(scope="session")
 def wine(xdisplay):
-    if not (BUILD64 / "vtlstub.exe").exists():
-        pytest.fail(f"no x86_64 launcher stub in {BUILD64}; run scripts/build.sh first")
-    subprocess.run(["bash", "-c", f"source '{ROOT}/scripts/wine-env.sh' && wine_start"],
-                   env={**os.environ, "WINEPREFIX": str(PREFIX)}, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    if not (BUILD / "vtlstub.exe").exists():
+        pytest.fail(f"no {WIDTH} launcher stub in {BUILD}; run scripts/build.sh first")
+    start_wine()
     return Wine(PREFIX, xdisplay)
 
 @pytest.fixture
@@ -48,7 +47,7 @@ def make_launcher(tmp_path):
         out = target_dir / name
         if block is None:
             block = vtlblock.build_block(config, messages, sections, files)
-        vtlblock.pack(stub or (BUILD64 / "vtlstub.exe"), out, block)
+        vtlblock.pack(stub or (BUILD / "vtlstub.exe"), out, block)
         return out
 
     return make

@@ -26,13 +26,15 @@ from pathlib import Path
 
 import pytest
 
-from vtltest import BUILD64, log_files, read_log
+from vtltest import BUILD, log_files, read_log
 
-TOOLS = BUILD64 / "tests"
+TOOLS = BUILD / "tests"
 SVCTOOL = TOOLS / "svctool.exe"
 TESTSVC = TOOLS / "testsvc.exe"
 STOPPED, STOP_PENDING, RUNNING = 1, 3, 4
 _counter = itertools.count(1)
+# The head of a 32-bit Wine process's command line under qemu-i386.
+EMULATED = re.compile(r"^\S*/qemu-i386 /usr/lib/wine/wine(?:-preloader)? ")
 
 
 @pytest.fixture(scope="module")
@@ -147,7 +149,10 @@ def service_processes(folder):
     behind as a zombie (state Z, empty command line): it is gone, not left
     running. The Unix view is used rather than a Windows one because it
     cannot miss a process that Wine no longer accounts for, and Wine 8's
-    tasklist.exe lists nothing."""
+    tasklist.exe lists nothing. Under the 32-bit emulator the process's
+    own command line is qemu's, and shows the Unix arguments of the Wine
+    loader (the Windows command line, split) after the emulator's and the
+    loader's paths, which are left out."""
     windows = winpath(folder).lower() + "\\"
     unix = str(Path(folder).resolve()) + "/"
     found = []
@@ -161,6 +166,7 @@ def service_processes(folder):
             continue  # ended meanwhile
         state = status.rsplit(")", 1)[-1].split()[0]
         text = raw.replace(b"\0", b" ").decode("utf-8", "replace").strip()
+        text = EMULATED.sub("", text)
         if state != "Z" and (windows in text.lower() or unix in text):
             found.append(f"{entry}: {text}")
     return found

@@ -8,7 +8,7 @@ import pytest
 
 import vtlblock
 
-from vtltest import BUILD32, BUILD64, log_files, read_message_box, temp_env
+from vtltest import BITS, BUILD32, BUILD64, log_files, read_message_box, temp_env
 
 NO_JVM = {101: "svc", 128: "", 2001: "m"}
 SEARCH_VARS = ["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME"]
@@ -20,7 +20,7 @@ def test_console_type_reports_on_standard_error_with_the_log_path(wine, make_lau
     assert r.rc == 1
     logs = log_files(tempbase)
     assert len(logs) == 1
-    m = re.fullmatch(r"No 64-bit Java found\.\n\nLog: (.+)\n", r.err)
+    m = re.fullmatch(rf"No {BITS}-bit Java found\.\n\nLog: (.+)\n", r.err)
     assert m, r.err
     assert m.group(1).lower() == wine.winpath(logs[0]).lower()
     assert "ERROR: No JVM found" in logs[0].read_text(encoding="utf-8-sig")
@@ -29,7 +29,7 @@ def test_console_type_reports_on_standard_error_with_the_log_path(wine, make_lau
 def test_without_the_log_the_text_stands_alone(wine, make_launcher, tempbase):
     exe = make_launcher({**NO_JVM, 107: "0"}, {1016: "No {0}-bit Java found, {0}."})
     r = wine.run(exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
-    assert (r.rc, r.err) == (1, "No 64-bit Java found, {0}.\n")
+    assert (r.rc, r.err) == (1, f"No {BITS}-bit Java found, {{0}}.\n")
 
 
 def test_empty_message_without_configuration_value_shows_an_empty_text(wine, make_launcher, tempbase):
@@ -41,17 +41,17 @@ def test_empty_message_without_configuration_value_shows_an_empty_text(wine, mak
 def test_empty_message_falls_back_to_the_configuration_key(wine, make_launcher, tempbase):
     exe = make_launcher({**NO_JVM, 107: "4", 1016: "from the key {0}"}, {1016: ""})
     r = wine.run(exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
-    assert (r.rc, r.err) == (1, "from the key 64\n")
+    assert (r.rc, r.err) == (1, f"from the key {BITS}\n")
 
 
-@pytest.mark.parametrize("lang, expected", [("de_CH.UTF-8", "Schweiz 64"), ("de_DE.UTF-8", "Deutsch 64"),
-                                            ("fr_FR.UTF-8", "English 64")])
+@pytest.mark.parametrize("lang, expected", [("de_CH.UTF-8", "Schweiz"), ("de_DE.UTF-8", "Deutsch"),
+                                            ("fr_FR.UTF-8", "English")])
 def test_language_sections_choose_the_text(wine, make_launcher, tempbase, lang, expected):
     exe = make_launcher({**NO_JVM, 107: "4"}, {1016: "English {0}"},
                         [("de", {1016: "Deutsch {0}"}), ("de_CH", {1016: "Schweiz {0}"})])
     r = wine.run(exe, "/run", env={"LANG": lang, "LC_ALL": lang}, winenv=temp_env(wine, tempbase),
                  unset=SEARCH_VARS)
-    assert (r.rc, r.err) == (1, expected + "\n")
+    assert (r.rc, r.err) == (1, f"{expected} {BITS}\n")
 
 
 @pytest.mark.parametrize("type_", ["1", "5"])
@@ -59,7 +59,7 @@ def test_gui_types_report_in_a_message_box(wine, make_launcher, tempbase, type_)
     exe = make_launcher({**NO_JVM, 107: type_}, {1000: "Demo failed", 1016: "No {0}-bit Java."})
     box, rc = read_message_box(wine, exe, "/run", winenv=temp_env(wine, tempbase), unset=SEARCH_VARS)
     assert rc == 1
-    assert box == "Demo failed|No 64-bit Java."
+    assert box == f"Demo failed|No {BITS}-bit Java."
 
 
 @pytest.mark.parametrize("build, machine", [(BUILD64, "x86-64"), (BUILD32, "i386")])
@@ -105,9 +105,9 @@ def test_no_message_box_on_a_window_station_nobody_sees(wine, make_launcher, tem
     unset = [a for v in SEARCH_VARS for a in ("-u", v)]
     r = wine.run(wine.envrun, *unset, *hidden, exe, "/run", timeout=60)
     assert r.rc == 1, r
-    assert r.err.startswith("No 64-bit Java.\n\nLog: "), r
+    assert r.err.startswith(f"No {BITS}-bit Java.\n\nLog: "), r
     log = [l for path in log_files(tempbase) for l in path.read_text(encoding="utf-8-sig").splitlines()]
-    assert any(l.startswith("ERROR: no visible desktop for a message box: No 64-bit Java.") for l in log), log
+    assert any(l.startswith(f"ERROR: no visible desktop for a message box: No {BITS}-bit Java.") for l in log), log
 
     cut = make_launcher(block=b"", name="cut.exe")
     r = wine.run(wine.envrun, "--hidden-station", "--", cut, "/help", timeout=60)

@@ -13,9 +13,9 @@ from pathlib import Path
 import pytest
 
 import vtlblock
-from vtltest import BUILD64, log_files, only_log, temp_env
+from vtltest import BUILD, log_files, only_log, temp_env
 
-EXTRACTRUN = BUILD64 / "tests" / "extractrun.exe"
+EXTRACTRUN = BUILD / "tests" / "extractrun.exe"
 MESSAGES = {1009: "Internal error {0}"}
 
 
@@ -291,7 +291,7 @@ def test_fatal_clean_up_removes_what_a_normal_end_keeps(wine, make_launcher, tem
 def test_write_failure_is_logged_with_the_unwritten_count(wine, tempbase):
     # A target that refuses writes cannot be arranged inside a launch; the
     # Windows-layer test copies into a read-only handle with the log on.
-    r = wine.run(BUILD64 / "tests" / "win_tests.exe", "--gtest_filter=CopyUnmasked.UnwritableTargetIsAWriteFailure",
+    r = wine.run(BUILD / "tests" / "win_tests.exe", "--gtest_filter=CopyUnmasked.UnwritableTargetIsAWriteFailure",
                  env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
     assert r.rc == 0, r
     assert "1 test" in r.out and "PASSED" in r.out

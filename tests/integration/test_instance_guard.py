@@ -16,10 +16,10 @@ import time
 
 import pytest
 
-from vtltest import BUILD64, log_files, only_log, temp_env
+from vtltest import BUILD, log_files, only_log, temp_env
 
-GUARDRUN = BUILD64 / "tests" / "guardrun.exe"
-SEMHOLD = BUILD64 / "tests" / "semhold.exe"
+GUARDRUN = BUILD / "tests" / "guardrun.exe"
+SEMHOLD = BUILD / "tests" / "semhold.exe"
 PIDS = r"HKCU\SOFTWARE\brevane\morlin\pids"
 LOG = {"VANTREL_LOG": "yes"}
 HANDLE = r"[0-9A-Fa-f]{8,16}"

@@ -7,7 +7,7 @@ import shutil
 
 import pytest
 
-from vtltest import BUILD64, temp_env
+from vtltest import BITS, BUILD, temp_env
 from jvm_support import CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher  # noqa: F401
 
 GOOD = 'java version "1.8.0_121"'
@@ -113,7 +113,7 @@ def test_failing_run_is_cached_as_1_0_0_and_run_again(wine, make_launcher, tempb
     assert r.lines[exit_line + 1] == "couldn't get version"
     assert cache_values(wine, home)["Version"] == ("REG_SZ", "1.0.0")
     assert r.rc == 1
-    assert r.err.startswith("no jvm 64\n")
+    assert r.err.startswith(f"no jvm {BITS}\n")
     fresh_log(tempbase)
     run_launcher(wine, exe, tempbase)
     assert len(home.java_runs()) == 2
@@ -235,7 +235,7 @@ def test_warm_cache_launch_starts_no_process(wine, make_launcher, tempbase, tmp_
     cached(home)
     exe = launcher(make_launcher, home)
     count = tmp_path / "processes.txt"
-    envrun = BUILD64 / "tests" / "envrun.exe"
+    envrun = BUILD / "tests" / "envrun.exe"
     variables = [f"{k}={v}" for k, v in temp_env(wine, tempbase).items()]
 
     def processes():

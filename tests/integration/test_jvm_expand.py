@@ -5,7 +5,7 @@ those log lines show what the launcher made of each text."""
 import subprocess
 from types import SimpleNamespace
 
-from vtltest import normalise, only_log, temp_env
+from vtltest import BITS, normalise, only_log, temp_env
 from jvm_support import CONSOLE, LOG_ON, MESSAGES, SEARCH_VARIABLES, Run, run_launcher
 
 
@@ -82,7 +82,7 @@ def test_per_drive_entry_and_overlong_results(wine, make_launcher, tempbase):
     assert locations[1:] == ["x" * 5999, "x" * 5999]
     assert r.count("ERROR: expansion of ${VtlBig} cut to 5999 characters") == 2
     assert r.rc == 1
-    assert r.err.startswith("no jvm 64\n")
+    assert r.err.startswith(f"no jvm {BITS}\n")
 
 
 def test_working_directory_is_expanded_in_wide_form(wine, make_launcher, tempbase, tmp_path):

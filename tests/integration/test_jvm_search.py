@@ -1,6 +1,7 @@
 """The JVM search end to end: the order in which candidates are tried, the
 relative pass, location files, the fixed variables, wrong-width runtimes
 and the one message shown when nothing loads. The log is the oracle."""
+from vtltest import BITS
 from jvm_support import (CONSOLE, MESSAGES, exe_path, make_home, registry, run_launcher,  # noqa: F401
                          unique_id)
 
@@ -56,7 +57,7 @@ def test_order_of_attempts_for_the_example_sequence(wine, make_launcher, tempbas
     # The relative pass accepted jre last; its missing jvm.dll decides the message.
     assert r.index("ERROR: Could not get DLL-Handle.") > finished
     assert r.rc == 1
-    assert r.err.startswith("dir64 .\\jre\n")
+    assert r.err.startswith(f"dir{BITS} .\\jre\n")
 
 
 def test_b_entry_outside_the_bounds_is_used_by_the_relative_pass(wine, make_launcher, tempbase, tmp_path):
@@ -115,7 +116,7 @@ def test_lower_case_letter_makes_the_entry_inert(wine, make_launcher, tempbase, 
     assert r.starting("Testing relative location") == []
     assert "ERROR: No JVM found" in r.lines
     assert r.rc == 1
-    assert r.err.startswith("no jvm 64\n")
+    assert r.err.startswith(f"no jvm {BITS}\n")
 
 
 def test_empty_sequence_consults_files_installations_and_fixed_variables(wine, make_launcher, tempbase, tmp_path,
@@ -196,7 +197,7 @@ def test_pre_release_is_refused_from_a_variable_but_allowed_from_a_directory(win
 
 
 def test_wrong_width_runtime_then_a_good_one(wine, make_launcher, tempbase, tmp_path):
-    wrong = make_home(tmp_path / "wrong", GOOD, variant="i686", vm_types=("client",))
+    wrong = make_home(tmp_path / "wrong", GOOD, variant="foreign", vm_types=("client",))
     good = make_home(tmp_path / "good", GOOD)
     exe = launcher(make_launcher, "EJAVA_HOME;EJDK_HOME")
     r = run_launcher(wine, exe, tempbase, winenv={"JAVA_HOME": wrong.winpath(), "JDK_HOME": good.winpath()})
@@ -217,15 +218,15 @@ def test_wrong_width_runtime_then_a_good_one(wine, make_launcher, tempbase, tmp_
 
 
 def test_wrong_width_runtime_alone_names_the_variable(wine, make_launcher, tempbase, tmp_path):
-    wrong = make_home(tmp_path / "wrong", GOOD, variant="i686")
+    wrong = make_home(tmp_path / "wrong", GOOD, variant="foreign")
     exe = launcher(make_launcher, "EJAVA_HOME")
     r = run_launcher(wine, exe, tempbase, winenv={"JAVA_HOME": wrong.winpath()})
     assert "Failed with error code 193" in r.lines
     assert "ERROR: Could not get DLL-Handle." in r.lines
     assert "ERROR: Could not load functions" in r.lines
     assert r.rc == 1
-    assert r.err.startswith("env64 JAVA_HOME\n")
-    assert r.err.count("env64") == 1
+    assert r.err.startswith(f"env{BITS} JAVA_HOME\n")
+    assert r.err.count(f"env{BITS}") == 1
 
 
 def test_previous_installation_without_the_export_gives_message_1005(wine, make_launcher, tempbase, tmp_path,
@@ -254,7 +255,7 @@ def test_preferred_vm_type_is_tried_first_and_again_in_its_turn(wine, make_launc
     assert tried == [f"Trying {bin_dir}\\{t}\\jvm.dll (exists 0)" for t in order] + \
         [f"Trying {bin_dir}\\..\\jre\\bin\\{t}\\jvm.dll (exists 0)" for t in order]
     assert r.rc == 1
-    assert r.err.startswith(f"dir64 {home.winpath()}\n")
+    assert r.err.startswith(f"dir{BITS} {home.winpath()}\n")
 
 
 def test_executable_type_1_needs_javaw(wine, make_launcher, tempbase, tmp_path):
@@ -281,7 +282,7 @@ def test_chosen_runtime_home_reaches_the_vm_options(wine, make_launcher, tempbas
 
 
 def test_path_search_failure_shows_the_width(wine, make_launcher, tempbase, tmp_path):
-    wrong = make_home(tmp_path / "wrong", GOOD, variant="i686")
+    wrong = make_home(tmp_path / "wrong", GOOD, variant="foreign")
     exe = launcher(make_launcher, "S")
     system_path = "C:\\windows\\system32;C:\\windows"
     r = run_launcher(wine, exe, tempbase, winenv={"PATH": f"{system_path};{wrong.winpath()}\\bin"})
@@ -289,7 +290,7 @@ def test_path_search_failure_shows_the_width(wine, make_launcher, tempbase, tmp_
     assert r.checked() == [exe_path(wrong)]
     assert "Failed with error code 193" in r.lines
     assert r.rc == 1
-    assert r.err.startswith("no jvm 64\n")
+    assert r.err.startswith(f"no jvm {BITS}\n")
 
 
 def test_long_path_gets_the_bin_directory_and_overlong_variables_are_refused(wine, make_launcher, tempbase,

@@ -4,7 +4,7 @@ the Java-side initialisation (splash texts, helper library, first run) and
 the exit code of each way a launch can end."""
 import shutil
 
-from vtltest import BUILD64
+from vtltest import BUILD
 from launch_support import Launch
 
 VANTREL = "com/vantrel/runtime/launcher/WinLauncher"
@@ -17,7 +17,7 @@ NO_EXCEPTION = ("ExceptionOccurred", "=>", None)
 SPLASH = {108: "1", 10123: "1", 163: "1", 10111: "Version 1.0 \u00e9", 10109: "10", 10110: "20", 10114: "0,0,0",
           10113: "1", 10115: "2", 10118: "Line two", 10116: "30", 10117: "40", 10121: "255,255,255",
           10120: "3", 10122: "4", 10112: "unused font", 10119: "unused font"}
-HELPER = BUILD64 / "runtime" / "vtlinst" / "vtlinst.dll"
+HELPER = BUILD / "runtime" / "vtlinst" / "vtlinst.dll"
 
 
 def runtime_folder(launch, helper=HELPER, first_run=False):
@@ -259,7 +259,7 @@ def test_missing_java_side_pieces_are_only_logged(wine, make_launcher, tmp_path,
 
     # A library without registerNatives: not even Common is called.
     launch.home.write_script()
-    runtime_folder(launch, helper=BUILD64 / "testrt" / "jvm_noexport.dll")
+    runtime_folder(launch, helper=BUILD / "testrt" / "jvm_noexport.dll")
     r = launch.run()
     assert r.rc == 0, r
     assert r.has("ERROR: did not find register natives in helper dll")

@@ -4,7 +4,7 @@ buffers."""
 import shutil
 
 from launch_support import Launch, library_path
-from vtltest import BUILD64
+from vtltest import BUILD
 
 WINDOWS = "c:\\windows"
 
@@ -44,7 +44,7 @@ def test_long_path_reaches_the_runtime_and_the_library_path(wine, make_launcher,
     VM's library path holds the whole value."""
     launch = Launch(wine, make_launcher, tmp_path, tempbase, {10004: "c:\\native"},
                     script={"load_libraries": "vtlnative.dll"})
-    shutil.copyfile(BUILD64 / "testrt" / "jvm_noexport.dll", launch.home.root / "bin" / "vtlnative.dll")
+    shutil.copyfile(BUILD / "testrt" / "jvm_noexport.dll", launch.home.root / "bin" / "vtlnative.dll")
     long_path = ";".join(f"c:\\dir{i:05d}" for i in range(1182))  # 13001 characters
     assert len(long_path) > 13000
     r = launch.run(winenv={"PATH": long_path})

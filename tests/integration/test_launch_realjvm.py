@@ -14,12 +14,12 @@ from pathlib import Path
 import pytest
 
 from svc_helpers import ServiceLogs, keepalive, logged_command, service_processes, services  # noqa: F401
-from vtltest import BUILD64, BUILDNATIVE, Result, normalise, only_log, temp_env
+from vtltest import BUILD, BUILDNATIVE, IS_32, Result, normalise, only_log, temp_env
 from jvm_support import registry  # noqa: F401
 
-HOSTJVM_HOME = BUILD64 / "hostjvm" / "home"
+HOSTJVM_HOME = BUILD / "hostjvm" / "home"
 RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"
-HELPER = BUILD64 / "runtime" / "vtlinst" / "vtlinst.dll"
+HELPER = BUILD / "runtime" / "vtlinst" / "vtlinst.dll"
 
 PROBE = r"""
 import java.nio.charset.StandardCharsets;
@@ -226,8 +226,9 @@ arch = "x86_64"
 """
 
 
-def free_port(preferred=9123):
-    """The preferred loopback port when nobody uses it, else one the system picks."""
+def free_port(preferred=9123 + IS_32):
+    """The preferred loopback port when nobody uses it, else one the system
+    picks. The widths prefer different ports: their runs go side by side."""
     for port in (preferred, 0):
         with socket.socket() as s:
             try:
@@ -281,7 +282,7 @@ class H2App:
         project.write_text(H2_PROJECT.format(name=name, port=port, db=self.db))
         self.exe = self.folder / "H2Server.exe"
         subprocess.run([str(VTLPACK), "build", str(project), "-o", str(self.exe), "--stub",
-                        str(BUILD64 / "vtlstub.exe")], check=True, capture_output=True, timeout=60)
+                        str(BUILD / "vtlstub.exe")], check=True, capture_output=True, timeout=60)
 
     def output(self):
         texts = []

@@ -13,12 +13,12 @@ from pathlib import Path
 import pytest
 
 from svc_helpers import keepalive, services, wait_for  # noqa: F401
-from vtltest import BUILD64, ROOT
+from vtltest import BUILD, ROOT, WIDTH
 
 MAVEN = ROOT / "maven"
 PROJECTS = MAVEN / "tests"
 DIST = ROOT / "dist"
-HOSTJVM_HOME = BUILD64 / "hostjvm" / "home"
+HOSTJVM_HOME = BUILD / "hostjvm" / "home"
 PLUGIN_VERSION = "1.0.0"
 OTHER_SEARCH_VARIABLES = ["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME", "VANTREL_JAVA_HOME"]
 
@@ -66,7 +66,7 @@ def test_sample_project_runs_and_serves_under_wine(wine, repository, services, t
     sample = copy_project("sample", tmp_path)
     name = services.name("mvn")
     rc, out = mvn(sample / "pom.xml", repository, f"-Dsample.runtime={HOSTJVM_HOME}",
-                  f"-Dsample.serviceName={name}", "package")
+                  f"-Dsample.serviceName={name}", f"-Dsample.arch={WIDTH}", "package")
     assert rc == 0, out[-4000:]
 
     app = sample / "target" / "vantrel" / "greeter"
@@ -74,7 +74,7 @@ def test_sample_project_runs_and_serves_under_wine(wine, repository, services, t
     files = sorted(str(p.relative_to(app)) for p in app.rglob("*") if p.is_file() and "jre" not in p.parts)
     assert files == [".vantrel/vtlinst.dll", ".vantrel/vtlruntime.jar", "greeter.exe",
                      "lib/commons-lang3-3.12.0.jar", "lib/greeter-1.0.jar"]
-    assert (app / ".vantrel" / "vtlinst.dll").read_bytes() == (DIST / "runtime" / "x86_64" / "vtlinst.dll").read_bytes()
+    assert (app / ".vantrel" / "vtlinst.dll").read_bytes() == (DIST / "runtime" / WIDTH / "vtlinst.dll").read_bytes()
     assert (app / "jre" / "bin" / "server" / "jvm.dll").is_file()
     with zipfile.ZipFile(sample / "target" / "vantrel" / "greeter.zip") as z:
         zipped = {n for n in z.namelist() if not n.endswith("/")}

@@ -5,7 +5,7 @@ import subprocess
 
 import pytest
 
-from vtltest import BUILD64, BUILDNATIVE
+from vtltest import BUILD, BUILDNATIVE
 
 USAGE = "Usage: app.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
 
@@ -54,7 +54,7 @@ def test_signed_launcher_still_reads_its_block(wine, make_launcher, certificate,
 def test_packing_tool_refuses_a_signed_stub_and_can_strip_it(wine, certificate, tmp_path):
     stub = tmp_path / "stub.exe"
     signed_stub = tmp_path / "signed-stub.exe"
-    shutil.copy(BUILD64 / "vtlstub.exe", stub)
+    shutil.copy(BUILD / "vtlstub.exe", stub)
     sign(certificate, stub, signed_stub)
     project = tmp_path / "app.toml"
     project.write_text(PROJECT)

@@ -2,7 +2,7 @@
 import pytest
 
 import vtlblock
-from vtltest import BUILD64, log_files, only_log, read_message_box, temp_env
+from vtltest import BUILD, log_files, only_log, read_message_box, temp_env
 
 USAGE = "Usage: {}.exe /install | /uninstall | /stop | /start | /status | /run | /run-redirect\n"
 
@@ -85,7 +85,7 @@ def test_block_location_is_logged(wine, make_launcher, tempbase):
     exe = make_launcher({101: "svc"})
     wine.run(exe, "/help", env={"VANTREL_LOG": "yes"}, winenv=temp_env(wine, tempbase))
     lines = only_log(tempbase).splitlines()
-    image = (BUILD64 / "vtlstub.exe").read_bytes()
+    image = (BUILD / "vtlstub.exe").read_bytes()
     offset = vtlblock.block_offset(image)
     raw = [l for l in lines if l.startswith("rawDataSize: ")]
     assert len(raw) == 1

@@ -1,5 +1,6 @@
-"""Helpers of the end-to-end tests: they drive the packed x86_64 launcher
-under wine64 and read its exit code, its output and its diagnostic log.
+"""Helpers of the end-to-end tests: they drive the packed launcher of the
+width under test (tests/vtlwidth.py: x86_64 under wine64, or i686 under the
+32-bit Wine) and read its exit code, its output and its diagnostic log.
 The fixtures are in conftest.py; tests import these helpers by this
 module's own name, which no other test folder uses."""
 import os
@@ -12,15 +13,14 @@ from pathlib import Path
 import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 import vtlblock  # noqa: E402
+# BUILD is the tree under test, FOREIGN_BUILD the other width's (absolute
+# paths, so tests that run programs from another directory still find them).
+from vtlwidth import (BITS, BUILD, BUILD32, BUILD64, FOREIGN_BUILD, IS_32, OBJDUMP, PREFIX, ROOT,  # noqa: E402,F401
+                      WIDTH, WINE, WINE64, emulator_fault, winpath)
 
-ROOT = Path(__file__).resolve().parents[2]
-# Absolute, so tests that run programs from another directory still find them.
-BUILD64 = Path(os.environ.get("VTL_BUILD_WIN64", ROOT / "build" / "win64")).resolve()
-BUILD32 = Path(os.environ.get("VTL_BUILD_WIN32", ROOT / "build" / "win32")).resolve()
 BUILDNATIVE = Path(os.environ.get("VTL_BUILD_NATIVE", ROOT / "build" / "native"))
-WINE64 = "/usr/lib/wine/wine64"
-PREFIX = Path(os.environ.get("WINEPREFIX", ROOT / "build" / "wineprefix"))
 
 
 class Result:
@@ -44,7 +44,7 @@ class Wine:
     def __init__(self, prefix, display=None):
         self.prefix = prefix
         self.display = display
-        self.envrun = BUILD64 / "tests" / "envrun.exe"
+        self.envrun = BUILD / "tests" / "envrun.exe"
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -64,7 +64,7 @@ class Wine:
         return env
 
     def command(self, program, args=(), winenv=None, unset=(), raw_tail=None):
-        cmd = [WINE64]
+        cmd = list(WINE)
         if winenv or unset or raw_tail is not None:
             cmd.append(str(self.envrun))
             for name in unset:
@@ -80,14 +80,22 @@ class Wine:
         return cmd
 
     def run(self, program, *args, env=None, winenv=None, unset=(), stdin=None, timeout=60, cwd=None,
-            raw_tail=None):
+            raw_tail=None, retry_reset=None):
         """env: Unix environment additions (reach the program unless Wine
         overrides them); winenv: Windows-side variables set through envrun
-        (needed for TMP, TEMP, PATH, USERPROFILE, ...)."""
+        (needed for TMP, TEMP, PATH, USERPROFILE, ...). A run that the
+        32-bit emulator's known fault ended (and only that) is run again,
+        after retry_reset() when given (it removes what the run left)."""
         cmd = self.command(program, args, winenv, unset, raw_tail)
-        proc = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                              env=self.env(env), timeout=timeout, cwd=cwd)
-        return Result(proc.returncode, normalise(proc.stdout), normalise(proc.stderr))
+        for attempt in range(3):
+            if attempt and retry_reset:
+                retry_reset()
+            proc = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                  env=self.env(env), timeout=timeout, cwd=cwd)
+            result = Result(proc.returncode, normalise(proc.stdout), normalise(proc.stderr))
+            if not emulator_fault(result.rc, result.err):
+                break
+        return result
 
     def popen(self, program, *args, env=None, winenv=None, unset=(), **kwargs):
         cmd = self.command(program, args, winenv, unset)
@@ -95,7 +103,7 @@ class Wine:
 
     @staticmethod
     def winpath(path):
-        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+        return winpath(path)
 
     def reg(self, *args):
         return self.run("reg.exe", *args, timeout=60)
@@ -131,7 +139,7 @@ def read_message_box(wine, exe, *args, env=None, winenv=None, unset=(), timeout=
     it. Returns (box text or None, the launcher's exit code)."""
     proc = wine.popen(exe, *args, env=env, winenv=winenv, unset=unset, stdout=subprocess.PIPE,
                       stderr=subprocess.PIPE)
-    reader = wine.run(BUILD64 / "tests" / "boxreader.exe", "30000", timeout=timeout)
+    reader = wine.run(BUILD / "tests" / "boxreader.exe", "30000", timeout=timeout)
     out, err = proc.communicate(timeout=timeout)
     box = reader.out.rstrip("\n") if reader.rc == 0 else None
     return box, proc.returncode
