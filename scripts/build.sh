@@ -19,15 +19,14 @@ for tree in native $TREES; do
   configure_tree "$tree" || exit 1
 done
 
-# What each tree must build: the release tools for dist/ natively, every
-# test in the sanitizer and x86_64 trees, and the shipped i686 products
-# (plus the i686 test jvm.dll that plays a runtime of the wrong width).
-# VTL_FULL_BUILD=1 builds everything in every tree.
+# What each tree must build: the release tools for dist/ natively, and
+# every test in the sanitizer and both Windows trees (the tests run on both
+# widths). VTL_FULL_BUILD=1 builds everything in every tree.
 declare -A TARGETS=(
   [native]="vtlpack vtlruntime_jar"
   [asan]=""
   [win64]=""
-  [win32]="vtlstub vtlinst testrt_jvm vtlpack"
+  [win32]=""
 )
 [ "${VTL_FULL_BUILD:-0}" = 1 ] && TARGETS=([native]="" [asan]="" [win64]="" [win32]="")
 

@@ -2,12 +2,31 @@
 # The main job: sets up, builds, packs the demo application with vtlpack and
 # runs it under Wine with a real Java runtime: first in the foreground, then
 # as a Windows service (install, start, status, stop, uninstall).
+#   bash scripts/demo.sh          the x86_64 executable under wine64
+#   bash scripts/demo.sh --i686   the i686 executable (the product) under
+#                                 the 32-bit Wine (scripts/setup32.sh)
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$ROOT"
+ARCH=x86_64
+case "${1:-}" in
+  --i686) ARCH=i686 ;;
+  "") ;;
+  *) echo "usage: scripts/demo.sh [--i686]" >&2; exit 2 ;;
+esac
 
 VTL_TREES="native win64 win32" bash scripts/build.sh || exit 1
 source scripts/wine-env.sh
+if [ "$ARCH" = i686 ]; then
+  bash scripts/setup32.sh || exit 1
+  wine_start() { wine32_start; }
+  wine_stop() { wine32_stop; }
+  export WINEPREFIX="$WINEPREFIX32"
+  WINE64=$WINE32   # every program below runs under the 32-bit Wine
+  TREE=build/win32
+else
+  TREE=build/win64
+fi
 wine_start
 
 DEMO=$ROOT/build/demo
@@ -38,10 +57,10 @@ mkdir -p "$DEMO/classes" "$APP/lib" "$APP/.vantrel"
 javac --release 8 -d "$DEMO/classes" demo/src/com/example/hello/Hello.java
 jar cf "$APP/lib/hello.jar" -C "$DEMO/classes" .
 cp dist/runtime/vtlruntime.jar "$APP/.vantrel/"
-cp dist/runtime/x86_64/vtlinst.dll "$APP/.vantrel/"
+cp "dist/runtime/$ARCH/vtlinst.dll" "$APP/.vantrel/"
 # The stand-in runtime home: a Windows jvm.dll that runs this machine's JDK.
-cp -r build/win64/hostjvm/home "$APP/jre"
-dist/vtlpack build demo/hello.toml -o "$APP/Hello.exe"
+cp -r "$TREE/hostjvm/home" "$APP/jre"
+dist/vtlpack build demo/hello.toml -o "$APP/Hello.exe" --arch "$ARCH"
 (cd "$APP" && find . -path ./jre -prune -o -type f -print | sort | sed 's/^/   /')
 
 step "Running it in the foreground"
@@ -49,7 +68,7 @@ cd "$APP"
 run Hello.exe /run "first argument" second
 
 step "Running it as a Windows service"
-"$WINE64" "$ROOT/build/win64/tests/keepalive.exe" 600 >/dev/null 2>&1 &
+"$WINE64" "$ROOT/$TREE/tests/keepalive.exe" 600 >/dev/null 2>&1 &
 keepalive_pid=$!
 rm -f heartbeat.log
 run Hello.exe /install
