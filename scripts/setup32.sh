@@ -180,6 +180,7 @@ if [ ! -x "$CHROOT/usr/lib/wine/wine" ]; then
   in_chroot apt-get install -y -qq --no-install-recommends wine wine32:i386 >/dev/null ||
     die "could not install wine32 in the chroot"
   in_chroot apt-get clean
+  rm -rf "$CHROOT"/var/lib/apt/lists/*   # 140 MB; a later install fetches them again
 fi
 
 # 4. The 32-bit prefix.
