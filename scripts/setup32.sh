@@ -117,6 +117,7 @@ remove_all() {
       die "something is still mounted below $CHROOT; not deleting it"
     fi
     rm -rf --one-file-system "$CHROOT"
+    rm -f "$CHROOT.debootstrap.log"
     say "removed $CHROOT"
   fi
   [ -f "$BINFMT/$HANDLER" ] && echo -1 > "$BINFMT/$HANDLER" && say "unregistered $HANDLER"
