@@ -39,7 +39,7 @@ def repository(tmp_path_factory):
     with the launcher products of dist/."""
     needed = [DIST / "stubs" / "vantrel-x86_64.exe", DIST / "stubs" / "vantrel-i686.exe",
               DIST / "runtime" / "vtlruntime.jar", DIST / "runtime" / "x86_64" / "vtlinst.dll",
-              DIST / "runtime" / "i686" / "vtlinst.dll", DIST / "vtlpack"]
+              DIST / "runtime" / "i686" / "vtlinst.dll", DIST / "catalogue.tsv", DIST / "vtlpack"]
     for path in needed:
         if not path.exists():
             pytest.fail(f"{path} is missing; run scripts/build.sh first")
@@ -51,7 +51,7 @@ def repository(tmp_path_factory):
     jar = repo / "org" / "vantrel" / "vantrel-maven-plugin" / PLUGIN_VERSION / f"vantrel-maven-plugin-{PLUGIN_VERSION}.jar"
     with zipfile.ZipFile(jar) as z:
         for product in ("stubs/vantrel-x86_64.exe", "stubs/vantrel-i686.exe", "runtime/vtlruntime.jar",
-                        "runtime/i686/vtlinst.dll", "runtime/x86_64/vtlinst.dll"):
+                        "runtime/i686/vtlinst.dll", "runtime/x86_64/vtlinst.dll", "catalogue.tsv"):
             assert z.read("vantrel/" + product) == (DIST / product).read_bytes(), product
     return repo
 
