@@ -48,6 +48,8 @@ copy_if build/native/pack/vtlpack dist/vtlpack
 copy_if build/win64/pack/vtlpack.exe dist/vtlpack.exe
 cp build/win32/vtlstub.exe dist/stubs/vantrel-i686.exe
 cp build/win64/vtlstub.exe dist/stubs/vantrel-x86_64.exe
+cp build/win32/vtlstubw.exe dist/stubs/vantrelw-i686.exe
+cp build/win64/vtlstubw.exe dist/stubs/vantrelw-x86_64.exe
 copy_if build/native/runtime/vtlruntime.jar dist/runtime/vtlruntime.jar
 copy_if build/native/pack/catalogue.tsv dist/catalogue.tsv
 copy_if build/win32/runtime/vtlinst/vtlinst.dll dist/runtime/i686/vtlinst.dll
