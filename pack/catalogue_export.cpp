@@ -1,6 +1,7 @@
 #include "pack/catalogue_export.h"
 
 #include "config/catalogue.h"
+#include "pack/manifest.h"
 #include "pack/text_codec.h"
 #include "pack/translations.h"
 #include "pack/value_limits.h"
@@ -36,8 +37,9 @@ const char* typeName(ConfigValueType type) {
 std::string exportCatalogue() {
     std::string out =
         "# The launcher's configuration keys and messages, the value limits and the default translations,\n"
-        "# exported by the build from vtlpack's tables (config/catalogue.cpp, pack/value_limits.h,\n"
-        "# pack/translations.cpp). The Maven plugin reads it; edit those tables, never this file.\n";
+        "# and the application manifest, exported by the build from vtlpack's tables (config/catalogue.cpp,\n"
+        "# pack/value_limits.h, pack/translations.cpp, pack/manifest.cpp). The Maven plugin reads it; edit\n"
+        "# those tables, never this file.\n";
     size_t count = 0;
     const ConfigKeyInfo* keys = configKeyCatalogue(&count);
     for (size_t i = 0; i < count; ++i)
@@ -51,6 +53,10 @@ std::string exportCatalogue() {
         {"service_name", limit::ServiceName},
         {"stop_timeout_min", limit::StopTimeoutMin},
         {"stop_timeout_max", limit::StopTimeoutMax},
+        {"icon_file_bytes", limit::IconFileBytes},
+        {"icon_images", limit::IconImages},
+        {"version_text", limit::VersionText},
+        {"version_part", limit::VersionPart},
     };
     for (const auto& l : limits) out += std::string("limit\t") + l.name + "\t" + std::to_string(l.value) + "\n";
     const MessageInfo* messages = messageCatalogue(&count);
@@ -63,5 +69,6 @@ std::string exportCatalogue() {
         for (size_t i = 0; i < translations[s].count; ++i)
             out += std::string("translation\t") + translations[s].code + "\t" +
                    std::to_string(translations[s].texts[i].id) + "\t" + wide(translations[s].texts[i].text) + "\n";
+    out += std::string("template\tmanifest\t") + escaped(manifestTemplate()) + "\n";
     return out;
 }

@@ -207,5 +207,10 @@ void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node,
     case SettingKind::BuildStub:
     case SettingKind::BuildArch:
     case SettingKind::BuildTranslations: readBuild(ctx, kind, node, path); break;
+    case SettingKind::Windowed:
+    case SettingKind::Icon:
+    case SettingKind::ExecutionLevel:
+    case SettingKind::VersionNumberText:
+    case SettingKind::VersionText: readResourceSetting(ctx, kind, node, path); break;
     }
 }

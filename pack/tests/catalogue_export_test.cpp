@@ -9,6 +9,7 @@
 
 #include "config/catalogue.h"
 #include "pack/catalogue_export.h"
+#include "pack/manifest.h"
 #include "pack/text_codec.h"
 #include "pack/translations.h"
 #include "pack/value_limits.h"
@@ -40,6 +41,7 @@ TEST(CatalogueExport, EveryRowReadsBackWhole) {
     std::map<std::string, int> limits;
     std::map<std::string, std::map<int, std::string>> translations;
     std::vector<int> messageOrder;
+    std::map<std::string, std::string> templates;
     for (std::string line; std::getline(in, line);) {
         ASSERT_EQ(line.find('\r'), std::string::npos) << line;
         if (line.empty() || line[0] == '#') continue;
@@ -54,6 +56,9 @@ TEST(CatalogueExport, EveryRowReadsBackWhole) {
             ASSERT_EQ(f.size(), 5u) << line;
             messages[std::stoi(f[1])] = f;
             messageOrder.push_back(std::stoi(f[1]));
+        } else if (f[0] == "template") {
+            ASSERT_EQ(f.size(), 3u) << line;
+            templates[f[1]] = f[2];
         } else {
             ASSERT_EQ(f[0], "translation") << line;
             ASSERT_EQ(f.size(), 4u) << line;
@@ -96,6 +101,10 @@ TEST(CatalogueExport, EveryRowReadsBackWhole) {
     EXPECT_EQ(limits["service_name"], limit::ServiceName);
     EXPECT_EQ(limits["stop_timeout_min"], limit::StopTimeoutMin);
     EXPECT_EQ(limits["stop_timeout_max"], limit::StopTimeoutMax);
+    EXPECT_EQ(limits["icon_images"], limit::IconImages);
+    EXPECT_EQ(limits["version_part"], limit::VersionPart);
+    // The manifest, line breaks and quotes included.
+    EXPECT_EQ(templates["manifest"], manifestTemplate());
 }
 
 }  // namespace
