@@ -15,8 +15,9 @@ import java.util.TreeMap;
 
 /**
  * The keys with the number of characters the launcher reads of each, the
- * value limits, every message id with its name and English text, and the
- * German and French texts every executable carries unless switched off.
+ * value limits, every message id with its name and English text, the
+ * German and French texts every executable carries unless switched off, and
+ * the application manifest.
  * None of it is written here: the build exports vtlpack's own tables as
  * {@code vantrel/catalogue.tsv} in the plugin jar (pack/catalogue_export.h
  * describes the format), and this class reads that file. Keys are looked up
@@ -43,6 +44,7 @@ final class Catalogue {
     private static final Map<String, Integer> LIMITS = new HashMap<>();
     private static final List<Message> MESSAGE_LIST = new ArrayList<>();
     private static final Map<String, Map<Integer, String>> TRANSLATIONS = new LinkedHashMap<>();
+    private static final Map<String, String> TEMPLATES = new HashMap<>();
 
     static {
         load("/vantrel/catalogue.tsv");
@@ -122,6 +124,15 @@ final class Catalogue {
         return null;
     }
 
+    /** The application manifest with "{executionLevel}" where the level goes. */
+    static String manifestTemplate() {
+        String text = TEMPLATES.get("manifest");
+        if (text == null) {
+            throw new IllegalStateException("the catalogue in the plugin jar has no manifest template");
+        }
+        return text;
+    }
+
     /** Locale code to (message id to text), in no particular order. */
     static Map<String, Map<Integer, String>> defaultTranslations() {
         return TRANSLATIONS;
@@ -153,6 +164,8 @@ final class Catalogue {
                     LIMITS.put(f[1], Integer.parseInt(f[2]));
                 } else if (f[0].equals("message") && f.length == 5) {
                     MESSAGE_LIST.add(new Message(Integer.parseInt(f[1]), f[2], f[4]));
+                } else if (f[0].equals("template") && f.length == 3) {
+                    TEMPLATES.put(f[1], f[2]);
                 } else if (f[0].equals("translation") && f.length == 4) {
                     translations.computeIfAbsent(f[1], k -> new TreeMap<>()).put(Integer.parseInt(f[2]), f[3]);
                 } else {
