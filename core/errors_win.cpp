@@ -7,6 +7,7 @@
 #include "base/text_win.h"
 #include "config/keys.h"
 #include "config/store.h"
+#include "core/console_win.h"
 #include "core/errors.h"
 #include "core/launch.h"
 #include "core/log.h"
@@ -19,11 +20,12 @@ namespace {
 
 // Narrow output in the console's sense: the C runtime converts.
 void writeStandardError(const wchar_t* text) {
+    attachOutputToParentConsole();
     static char narrow[4 * (2 * kPathCapacity + 16)];
     narrowToOrUnits(GetConsoleOutputCP() ? GetConsoleOutputCP() : CP_ACP, narrow, sizeof narrow, text);
-    fputs(narrow, stderr);
-    fputc('\n', stderr);
-    fflush(stderr);
+    fputs(narrow, standardError());
+    fputc('\n', standardError());
+    fflush(standardError());
 }
 
 // A service, and the child it starts, run on a window station that nobody

@@ -7,6 +7,7 @@
 #include "config/block_reader_win.h"
 #include "config/keys.h"
 #include "config/store.h"
+#include "core/console_win.h"
 #include "core/errors.h"
 #include "core/launch.h"
 #include "core/log.h"
@@ -87,6 +88,6 @@ void writeUsage(FILE* stream) {
 
 }  // namespace
 
-void printUsage() { writeUsage(stdout); }
+void printUsage() { writeUsage(standardOutput()); }
 
-void printUsageToStandardError() { writeUsage(stderr); }
+void printUsageToStandardError() { writeUsage(standardError()); }

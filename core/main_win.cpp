@@ -7,6 +7,7 @@
 #include "config/keys.h"
 #include "config/store.h"
 #include "core/cmdline.h"
+#include "core/console_win.h"
 #include "core/launch.h"
 #include "core/log.h"
 #include "core/state.h"
@@ -77,6 +78,7 @@ int runRole() {
         // No SCM started this process: a mistyped command word or a plain
         // start from a console. That is a usage error, not a finished run.
         if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+            attachOutputToParentConsole();
             printUsageToStandardError();
             return 1;
         }
@@ -96,6 +98,9 @@ int main() {
     const char* tail = skipProgramName(GetCommandLineA());
     CommandRequest request = parseCommandTail(tail);
     if (request.hasServiceName) copyText(serviceName, kPathCapacity, request.serviceName.c_str());
-    if (request.command != ServiceCommand::None) return runServiceCommand(request);
+    if (request.command != ServiceCommand::None) {
+        attachOutputToParentConsole();
+        return runServiceCommand(request);
+    }
     return runRole();
 }

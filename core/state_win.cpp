@@ -15,5 +15,8 @@ CRITICAL_SECTION logLock;
 LONG logLockState = 0;
 HANDLE logFile = INVALID_HANDLE_VALUE;
 
+FILE* parentConsoleOutput = nullptr;
+FILE* parentConsoleError = nullptr;
+
 User32 user32Functions;
 bool user32Loaded = false;

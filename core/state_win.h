@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "core/state.h"
 #include "core/user32_win.h"
 #include "jvm/search.h"
@@ -33,6 +35,13 @@ extern HANDLE serviceThreadDone;               // set when serviceMain is about 
 extern CRITICAL_SECTION logLock;  // one lock for all threads, created on first use
 extern LONG logLockState;         // 0 none, 1 being created, 2 ready
 extern HANDLE logFile;            // the open log file, between the open and close of one line
+
+// --- The windowed stub's output (core/console_win.cpp
+// attachOutputToParentConsole, before a command prints its first line):
+// streams on the console of the process that started it, when it had to
+// attach to that console; null otherwise.
+extern FILE* parentConsoleOutput;
+extern FILE* parentConsoleError;
 
 // --- user32.dll (core/user32_win.cpp loadUser32, the first time a window is needed).
 extern User32 user32Functions;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/bounded.h"
+#include "core/console_win.h"
 #include "core/log.h"
 #include "core/state.h"
 #include "files/temp.h"
@@ -72,8 +73,8 @@ bool runJavaVersion(const char* javaExe, const FILETIME& lastWrite, char* versio
     startup.wShowWindow = SW_HIDE;
     startup.hStdError = errorFile;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | consoleChildFlags(),
+                        nullptr, nullptr, &startup, &process)) {
         logLine(L"Could not create process %S > %S (error %d)", commandLine, tempName,
                 static_cast<int>(GetLastError()));
         if (errorFile) CloseHandle(errorFile);

@@ -8,6 +8,7 @@
 #include "base/bounded.h"
 #include "base/dirwalk_win.h"
 #include "config/keys.h"
+#include "core/console_win.h"
 #include "core/errors.h"
 #include "core/log.h"
 #include "core/state.h"
@@ -74,8 +75,8 @@ void unpackJar(const char* home, const char* packPath) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(application, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(application, commandLine, nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS | consoleChildFlags(),
+                        nullptr, nullptr, &startup, &process)) {
         logLine(L"could not create unpack process");
         fatalInternalError(InternalError::UnpackNotStarted);
     }

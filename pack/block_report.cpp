@@ -171,6 +171,8 @@ bool locate(ByteSource& src, BlockReport* report) {
         report->problem = error;
         return false;
     }
+    readResourceReport(src, layout, &report->resources);
+    report->resourcesRead = true;
     report->blockOffset = layout.blockOffset;
     unsigned char magic[4] = {0, 0, 0, 0};
     bool found = layout.blockOffset + 4 <= report->fileSize && src.seek(layout.blockOffset) &&

@@ -14,6 +14,7 @@
 
 #include "config/block.h"
 #include "pack/block_writer.h"
+#include "pack/resource_report.h"
 
 enum class InspectStatus {
     Ok,
@@ -45,6 +46,8 @@ struct BlockReport {
     bool tailPresent = false;
     uint64_t bytesAfterFileArea = 0;
     std::vector<std::string> notes;  // oddities that the launcher tolerates
+    bool resourcesRead = false;      // the PE headers were read (whatever the block)
+    ResourceReport resources;
 };
 
 // Reads the executable behind `src` (which must be positioned anywhere).

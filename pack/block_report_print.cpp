@@ -78,12 +78,14 @@ void printBlockReport(const BlockReport& report, const std::string& displayName,
     out << displayName << "\n";
     if (report.status == InspectStatus::NotExecutable || report.status == InspectStatus::NoBlock) {
         out << "  " << report.problem << "\n";
+        if (report.resourcesRead) printResourceReport(report.resources, out);
         return;
     }
     out << "  file size      " << report.fileSize << " bytes\n";
     out << "  block offset   " << offsetText(report.blockOffset) << "\n";
     out << "  header         reserved " << report.reserved1 << ", " << hex(report.reserved2) << ", "
         << report.reserved3 << "\n";
+    printResourceReport(report.resources, out);
 
     out << "\nConfiguration (" << report.config.size() << " records)\n";
     for (const auto& [key, value] : report.config)

@@ -5,11 +5,13 @@
 #include <system_error>
 
 #include "pack/block_report.h"
+#include "pack/executable_resources.h"
 #include "pack/output_file.h"
 #include "pack/pe_stub.h"
 #include "pack/project.h"
 #include "pack/self_path.h"
 #include "pack/starter.h"
+#include "pack/text_codec.h"
 
 namespace {
 
@@ -39,15 +41,18 @@ const char* const kGeneralHelp =
 const char* const kBuildHelp =
     "Usage: vtlpack build PROJECT.toml -o OUT.exe [options]\n"
     "\n"
-    "Reads PROJECT.toml, checks every setting and writes OUT.exe: the launcher stub followed by\n"
-    "the configuration block (settings, messages, translations and embedded files). On any\n"
-    "error nothing is written and the exit code is 1.\n"
+    "Reads PROJECT.toml, checks every setting and writes OUT.exe: the launcher stub with the\n"
+    "resources (icon, version information, manifest), followed by the configuration block\n"
+    "(settings, messages, translations and embedded files). On any error nothing is written\n"
+    "and the exit code is 1.\n"
     "\n"
     "Options:\n"
     "  -o, --output OUT.exe        the executable to write (required); replaced only on success\n"
     "  --stub STUB.exe             the launcher stub to pack into\n"
     "  --arch i686|x86_64          use stubs/vantrel-ARCH.exe beside vtlpack (default x86_64;\n"
-    "                              i686 only for 32-bit Java runtimes)\n"
+    "                              i686 only for 32-bit Java runtimes), or the windowed\n"
+    "                              stubs/vantrelw-ARCH.exe for executable_type = \"gui\" or\n"
+    "                              windowed = true\n"
     "  --strip-signature           remove the stub's Authenticode signature instead of refusing\n"
     "                              a signed stub (sign the packed executable afterwards)\n"
     "  --no-default-translations   pack no German and French message texts\n"
@@ -57,10 +62,11 @@ const char* const kBuildHelp =
 const char* const kInspectHelp =
     "Usage: vtlpack inspect EXE\n"
     "\n"
-    "Prints the configuration block of a packed launcher executable: every key with its name\n"
-    "and value, the messages of each language section, the embedded files with their sizes,\n"
-    "and the offset past the file area. Exit code 1 when the file carries no block or the\n"
-    "block is damaged (what could be read is still printed).\n";
+    "Prints what a packed launcher executable carries: its subsystem (console or windowed),\n"
+    "its resources (icon images, version information, manifest), and the configuration block:\n"
+    "every key with its name and value, the messages of each language section, the embedded\n"
+    "files with their sizes, and the offset past the file area. Exit code 1 when the file\n"
+    "carries no block or the block is damaged (what could be read is still printed).\n";
 
 const char* const kInitHelp =
     "Usage: vtlpack init [FILE]\n"
@@ -139,11 +145,45 @@ bool parseBuildArgs(const std::vector<std::string>& args, BuildRequest* r, std::
 // with Java 21), and a stub loads only runtimes of its own width.
 const char* const kDefaultArch = "x86_64";
 
-std::filesystem::path chooseStub(const BuildRequest& r, const Project& project, const char* argv0) {
+// The shipped stubs: stubs/vantrel-ARCH.exe, the console program, and
+// stubs/vantrelw-ARCH.exe, the windowed one. A stub named on the command
+// line or in the project is taken as it is (*named is set).
+std::filesystem::path chooseStub(const BuildRequest& r, const Project& project, const char* argv0, bool windowed,
+                                 bool* named) {
+    *named = true;
     if (!r.stub.empty()) return std::filesystem::u8path(r.stub);
     if (r.arch.empty() && !project.stub.empty()) return project.stub;
+    *named = false;
     std::string arch = !r.arch.empty() ? r.arch : !project.arch.empty() ? project.arch : kDefaultArch;
-    return executablePath(argv0).parent_path() / "stubs" / ("vantrel-" + arch + ".exe");
+    return executablePath(argv0).parent_path() / "stubs" /
+           ((windowed ? "vantrelw-" : "vantrel-") + arch + ".exe");
+}
+
+// A named stub of the other subsystem than [application] windowed asks for
+// would quietly give the other kind of program.
+bool stubMatchesWindowed(const Project& project, const std::string& image, std::string* error) {
+    StubLayout layout;
+    if (project.resources.windowed < 0 || !readStubLayout(image, &layout, error)) return true;
+    bool windowed = layout.subsystem == kSubsystemWindows;
+    if (windowed == (project.resources.windowed == 1)) return true;
+    *error = std::string("it is a ") + (windowed ? "windowed" : "console") + " program, but [application] windowed = " +
+             (windowed ? "false" : "true") + " asks for a " + (windowed ? "console" : "windowed") +
+             " one; pack the stub stubs/" + (windowed ? "vantrel-" : "vantrelw-") + "ARCH.exe or change the setting";
+    return false;
+}
+
+// The resources with the defaults that depend on the output: the
+// application's name is the executable's file name without its extension.
+bool resourcesFor(const Project& project, const std::filesystem::path& output, std::vector<Resource>* resources,
+                  std::string* error) {
+    std::u16string name, file;
+    CodecProblem problem;
+    if (!utf8ToUtf16(output.stem().u8string(), &name, &problem) ||
+        !utf8ToUtf16(output.filename().u8string(), &file, &problem)) {
+        *error = "the output's file name is not valid UTF-8";
+        return false;
+    }
+    return executableResources(project.resources, name, file, resources, error);
 }
 
 bool readWholeFile(const std::filesystem::path& path, std::string* bytes) {
@@ -220,7 +260,13 @@ int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostre
         return kFailed;
     }
 
-    std::filesystem::path stubPath = chooseStub(r, project, argv0);
+    std::vector<Resource> resources;
+    if (!resourcesFor(project, outputPath, &resources, &error)) {
+        err << "vtlpack: " << r.output << ": " << error << "\nvtlpack: nothing written\n";
+        return kFailed;
+    }
+    bool windowed = wantsWindowedStub(project), named = false;
+    std::filesystem::path stubPath = chooseStub(r, project, argv0, windowed, &named);
     std::string image;
     StubPrefix prefix;
     if (!readWholeFile(stubPath, &image)) {
@@ -228,7 +274,8 @@ int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostre
             << "; give one with --stub STUB.exe or choose one with --arch\n";
         return kFailed;
     }
-    if (!prepareStub(image, r.stripSignature, &prefix, &error)) {
+    if ((named && !stubMatchesWindowed(project, image, &error)) ||
+        !prepareStub(image, r.stripSignature, &prefix, &error) || !addResourceSection(&prefix, resources, &error)) {
         err << "vtlpack: stub " << stubPath.u8string() << ": " << error << "\nvtlpack: nothing written\n";
         return kFailed;
     }
@@ -243,7 +290,9 @@ int runBuild(const std::vector<std::string>& args, const char* argv0, std::ostre
     out << "vtlpack: wrote " << r.output << " (" << size << " bytes): stub " << stubPath.u8string() << ", "
         << project.block.config.size() << " settings, " << project.block.messages.size() << " messages, "
         << project.block.sections.size() << " language sections, " << project.block.files.size()
-        << " embedded files\n";
+        << " embedded files";
+    if (project.resources.hasIcon) out << ", an icon of " << project.resources.icon.images.size() << " images";
+    out << "\n";
     return kOk;
 }
 

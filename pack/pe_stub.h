@@ -5,6 +5,21 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "pack/resource_section.h"
+
+struct PeSection {
+    std::string name;
+    uint32_t virtualAddress = 0;
+    uint32_t virtualSize = 0;
+    uint32_t rawSize = 0;
+    uint32_t rawOffset = 0;
+    uint32_t characteristics = 0;
+};
+
+constexpr uint16_t kSubsystemWindows = 2;  // a windowed program
+constexpr uint16_t kSubsystemConsole = 3;
 
 struct StubLayout {
     uint32_t peOffset = 0;
@@ -18,6 +33,15 @@ struct StubLayout {
     uint64_t checksumOffset = 0;  // file offset of the optional header's checksum field
     uint32_t checksum = 0;
     uint64_t fileSize = 0;
+    // From the optional header (0 where it is too short to hold them).
+    uint16_t subsystem = 0;
+    uint32_t fileAlignment = 0;
+    uint32_t sectionAlignment = 0;
+    uint32_t sizeOfHeaders = 0;
+    uint32_t resourceRva = 0;  // the resource directory entry
+    uint32_t resourceSize = 0;
+    uint64_t resourceEntryOffset = 0;  // file offset of that entry; 0 when the header has none
+    std::vector<PeSection> sections;   // in table order
 };
 
 // Reads the headers. False (with a message) when the image is not a PE
@@ -51,6 +75,15 @@ private:
     uint64_t length_ = 0;
     int pending_ = -1;  // the first byte of an unfinished 16-bit word
 };
+
+// Gives the prepared stub the resource section the packing tool built: a
+// new last section (the block follows it), which replaces the stub's own
+// resource section. A stub whose resource section is its last one loses
+// it; one elsewhere stays in the file, unused. Section count, image size,
+// initialised-data size and the resource directory entry are updated; the
+// checksum is computed over the whole output later. False with the reason
+// when the stub cannot take another section.
+bool addResourceSection(StubPrefix* prefix, const std::vector<Resource>& resources, std::string* error);
 
 // Whether the four bytes at `offset` are the block magic number.
 bool hasMagicAt(const std::string& image, uint64_t offset);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "pack/block_writer.h"
+#include "pack/icon_file.h"
+#include "pack/version_resource.h"
 
 struct Diagnostic {
     std::string file;
@@ -24,8 +26,19 @@ struct ProjectOptions {
     bool defaultTranslations = true;
 };
 
+// What goes into the executable's resources and which stub it takes,
+// beside the block.
+struct ResourceSettings {
+    int windowed = -1;  // [application] windowed: -1 not given (the executable type decides), else 0 or 1
+    bool hasIcon = false;
+    IconFile icon;
+    std::string executionLevel;  // empty: asInvoker
+    VersionTexts version;        // as given in [version]; empty texts were not given
+};
+
 struct Project {
     BlockPlan block;
+    ResourceSettings resources;
     std::filesystem::path stub;  // [build] stub, resolved against the project's folder; empty if not given
     std::string arch;            // [build] arch, empty if not given
 };

@@ -71,6 +71,7 @@ void assembleProject(const ProjectContext& ctx, const ProjectOptions& options, P
     project->block.messages = englishMessages(ctx);
     project->block.sections = languageSections(ctx, options.defaultTranslations && ctx.defaultTranslations);
     project->block.files = ctx.files;
+    project->resources = ctx.resources;
     project->stub = ctx.stub;
     project->arch = ctx.arch;
 }

@@ -25,6 +25,7 @@ struct ProjectContext {
     std::vector<EmbeddedFile> files;
     std::filesystem::path stub;
     std::string arch;
+    ResourceSettings resources;
     bool defaultTranslations = true;
 
     void error(const toml::source_region& where, const std::string& message);
@@ -81,9 +82,18 @@ enum class SettingKind {
     BuildStub,
     BuildArch,
     BuildTranslations,
+    Windowed,
+    Icon,
+    ExecutionLevel,
+    VersionNumberText,
+    VersionText,
 };
 // Reads the value of the setting at `path` (its dotted name) as `kind` says.
 void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path);
+
+// The settings of the executable's resources and stub (windowed, icon,
+// execution level, [version]), which are not configuration keys.
+void readResourceSetting(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path);
 
 // The structured parts: each takes the node under its top-level name.
 void readClassPath(ProjectContext& ctx, const toml::node& node);

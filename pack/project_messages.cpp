@@ -8,11 +8,9 @@
 #include "pack/encode.h"
 #include "pack/project_internal.h"
 #include "pack/text_codec.h"
+#include "pack/value_limits.h"
 
 namespace {
-
-// Callers show messages from 6000-character buffers.
-constexpr int kMessageCapacity = 5999;
 
 int resolveMessageId(ProjectContext& ctx, const toml::key& key) {
     std::string name(key.str());
@@ -46,9 +44,9 @@ bool messageText(ProjectContext& ctx, const toml::node& node, const std::string&
         ctx.error(node, label + " contains a NUL character, which would end the text early; remove it");
         return false;
     }
-    if (text->size() > static_cast<size_t>(kMessageCapacity)) {
+    if (text->size() > static_cast<size_t>(limit::MessageText)) {
         ctx.error(node, label + " is " + std::to_string(text->size()) + " characters long; the launcher shows at most " +
-                            std::to_string(kMessageCapacity));
+                            std::to_string(limit::MessageText));
         return false;
     }
     return true;

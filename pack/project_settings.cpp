@@ -8,6 +8,7 @@
 #include "pack/encode.h"
 #include "pack/project_internal.h"
 #include "pack/text_codec.h"
+#include "pack/value_limits.h"
 
 namespace {
 
@@ -27,8 +28,9 @@ void readTextSetting(ProjectContext& ctx, const toml::node& node, const std::str
 void readServiceName(ProjectContext& ctx, const toml::node& node, const std::string& path) {
     std::string utf8, ansi;
     if (!readString(ctx, node, path, &utf8) || !toAnsiText(ctx, node, path, utf8, &ansi)) return;
-    if (ansi.find_first_of("/\\") != std::string::npos || ansi.size() > 256) {
-        ctx.error(node, path + " must not contain / or \\ and may have at most 256 characters (Windows service names)");
+    if (ansi.find_first_of("/\\") != std::string::npos || ansi.size() > static_cast<size_t>(limit::ServiceName)) {
+        ctx.error(node, path + " must not contain / or \\ and may have at most " + std::to_string(limit::ServiceName) +
+                            " characters (Windows service names)");
         return;
     }
     storeSetting(ctx, node, path, keyOf(path), ansi);
@@ -189,7 +191,7 @@ void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node,
     case SettingKind::StopTimeout:
         // The launcher waits this many seconds for the application to end
         // after a service stop before it ends it by force.
-        if (readInt32(ctx, node, path, 1, 86400, &number))
+        if (readInt32(ctx, node, path, limit::StopTimeoutMin, limit::StopTimeoutMax, &number))
             storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
         break;
     case SettingKind::Family: readFamily(ctx, node, path); break;
@@ -205,5 +207,10 @@ void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node,
     case SettingKind::BuildStub:
     case SettingKind::BuildArch:
     case SettingKind::BuildTranslations: readBuild(ctx, kind, node, path); break;
+    case SettingKind::Windowed:
+    case SettingKind::Icon:
+    case SettingKind::ExecutionLevel:
+    case SettingKind::VersionNumberText:
+    case SettingKind::VersionText: readResourceSetting(ctx, kind, node, path); break;
     }
 }

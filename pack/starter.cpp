@@ -14,8 +14,12 @@ const char* starterProjectText() {
 [application]
 main_class = "com.example.Main"
 # "console" (errors on standard error), "gui" (needs javaw.exe, errors in
-# message boxes) or "service" (installs as an automatic-start service).
+# message boxes, and the windowed stub: no console window) or "service"
+# (installs as an automatic-start service).
 executable_type = "console"
+# windowed = true                  # the windowed stub whatever the type
+# icon = "app.ico"                 # an .ico file, or a PNG image
+# execution_level = "asInvoker"    # or "highestAvailable", "requireAdministrator"
 # Name under which "MyApp.exe /install" registers the Windows service.
 service_name = "MyApp"
 vm_options = ["-Xmx512m"]
@@ -23,6 +27,14 @@ vm_options = ["-Xmx512m"]
 # working_directory = "."
 # app_dir = "."
 # single_instance = true
+
+# Version information, shown in the file's Properties and by the Task
+# Manager. Not given: the executable's name, and version 0.0.0.0.
+# [version]
+# file_version = "1.0.0"
+# product_name = "My App"
+# company_name = "Example Ltd"
+# copyright = "© 2026 Example Ltd"
 
 [jvm]
 min_version = "11"

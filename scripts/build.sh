@@ -23,7 +23,7 @@ done
 # every test in the sanitizer and both Windows trees (the tests run on both
 # widths). VTL_FULL_BUILD=1 builds everything in every tree.
 declare -A TARGETS=(
-  [native]="vtlpack vtlruntime_jar"
+  [native]="vtlpack vtlruntime_jar vtlcatalogue_file"
   [asan]=""
   [win64]=""
   [win32]=""
@@ -48,14 +48,18 @@ copy_if build/native/pack/vtlpack dist/vtlpack
 copy_if build/win64/pack/vtlpack.exe dist/vtlpack.exe
 cp build/win32/vtlstub.exe dist/stubs/vantrel-i686.exe
 cp build/win64/vtlstub.exe dist/stubs/vantrel-x86_64.exe
+cp build/win32/vtlstubw.exe dist/stubs/vantrelw-i686.exe
+cp build/win64/vtlstubw.exe dist/stubs/vantrelw-x86_64.exe
 copy_if build/native/runtime/vtlruntime.jar dist/runtime/vtlruntime.jar
+copy_if build/native/pack/catalogue.tsv dist/catalogue.tsv
 copy_if build/win32/runtime/vtlinst/vtlinst.dll dist/runtime/i686/vtlinst.dll
 copy_if build/win64/runtime/vtlinst/vtlinst.dll dist/runtime/x86_64/vtlinst.dll
 
 # The Maven plugin, built offline against Debian's repository: it carries
-# the stubs, the runtime archive and both helper libraries just copied to
-# dist/. dist/maven gets its jar and POM, and a repository folder holding
-# them that a POM can name as a plugin repository.
+# the stubs, the runtime archive, both helper libraries and the key and
+# message catalogue just copied to dist/. dist/maven gets its jar and POM,
+# and a repository folder holding them that a POM can name as a plugin
+# repository.
 echo "build: maven plugin"
 MAVEN_VERSION=$(sed -n 's:^  <version>\(.*\)</version>.*:\1:p' maven/pom.xml | head -n 1)
 if ! mvn -B -o -s maven/offline-settings.xml -Daether.offline.protocols=file \

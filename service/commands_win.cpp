@@ -11,6 +11,7 @@
 #include "base/bounded.h"
 #include "config/keys.h"
 #include "config/store.h"
+#include "core/console_win.h"
 #include "core/state.h"
 #include "files/paths.h"
 #include "service/commands.h"
@@ -44,8 +45,8 @@ private:
 void sayWith(const char* format, va_list args) {
     static char line[kPathCapacity + 128];
     vformatText(line, sizeof line, format, args);
-    fputs(line, stdout);
-    fflush(stdout);
+    fputs(line, standardOutput());
+    fflush(standardOutput());
 }
 
 void say(const char* format, ...) {

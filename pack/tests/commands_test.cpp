@@ -46,9 +46,15 @@ name = 'lib\app.jar'
     ASSERT_EQ(build.code, 0) << build.err;
     EXPECT_NE(build.out.find("wrote"), std::string::npos);
 
-    std::string image = readBytes(out);
-    EXPECT_EQ(image.substr(0, 0x800), readBytes(stub));
-    EXPECT_EQ(le32(image, 0x800), 0xE8E413D5u);
+    // The stub's sections as they were, the resource section after them,
+    // and the block right behind that, where the launcher looks.
+    std::string image = readBytes(out), error;
+    StubLayout layout;
+    ASSERT_TRUE(readStubLayout(image, &layout, &error)) << error;
+    ASSERT_EQ(layout.sections.size(), 3u);
+    EXPECT_EQ(layout.sections[2].name, ".rsrc");
+    EXPECT_EQ(image.substr(0x400, 0x400), readBytes(stub).substr(0x400, 0x400));
+    EXPECT_EQ(le32(image, layout.blockOffset), 0xE8E413D5u);
 
     ToolRun inspect = vtlpack({"inspect", u8(out)});
     EXPECT_EQ(inspect.code, 0) << inspect.err;
@@ -97,7 +103,11 @@ TEST(Commands, ErrorsWriteNothingAndKeepTheOldOutput) {
 
     r = vtlpack({"build", u8(good), "-o", u8(out), "--stub", u8(signedStub), "--strip-signature"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(le32(readBytes(out), 0x800), 0xE8E413D5u);
+    StubLayout layout;
+    std::string image = readBytes(out), error;
+    ASSERT_TRUE(readStubLayout(image, &layout, &error)) << error;
+    EXPECT_EQ(layout.certOffset, 0u);
+    EXPECT_EQ(le32(image, layout.blockOffset), 0xE8E413D5u);
 
     r = vtlpack({"build", u8(good), "-o", u8(dir.path() / "missing-folder" / "x.exe"), "--stub", u8(stub)});
     EXPECT_EQ(r.code, 1);
@@ -148,6 +158,86 @@ TEST(Commands, StubFromTheProjectFile) {
     r = vtlpack({"build", u8(old), "-o", u8(dir.path() / "o4.exe")});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("vantrel-i686.exe"), std::string::npos) << r.err;
+}
+
+TEST(Commands, WindowedStubsAreChosenAndChecked) {
+    TempDir dir;
+    auto errorOf = [&](const std::string& text, std::vector<std::string> extra) {
+        std::filesystem::path project = dir.file("p.toml", text);
+        std::vector<std::string> args = {"build", u8(project), "-o", u8(dir.path() / "o.exe")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return vtlpack(args).err;
+    };
+    // No stubs beside this test: the error names the one that was chosen.
+    EXPECT_NE(errorOf("[application]\nexecutable_type = \"gui\"\n", {}).find("vantrelw-x86_64.exe"),
+              std::string::npos);
+    EXPECT_NE(errorOf("[application]\nexecutable_type = \"gui\"\n", {"--arch", "i686"})
+                  .find("vantrelw-i686.exe"),
+              std::string::npos);
+    EXPECT_NE(errorOf("[application]\nexecutable_type = \"gui\"\nwindowed = false\n", {})
+                  .find("vantrel-x86_64.exe"),
+              std::string::npos);
+    EXPECT_NE(errorOf("[application]\nwindowed = true\n", {}).find("vantrelw-x86_64.exe"), std::string::npos);
+
+    // A named stub is taken as it is, unless windowed asks for the other kind.
+    std::filesystem::path console = dir.file("console.exe", makePe(PeShape()));
+    PeShape windowedShape;
+    windowedShape.subsystem = 2;
+    std::filesystem::path windowed = dir.file("windowed.exe", makePe(windowedShape));
+    EXPECT_EQ(errorOf("[application]\nexecutable_type = \"gui\"\n", {"--stub", u8(console)}), "");
+    std::string error = errorOf("[application]\nwindowed = true\n", {"--stub", u8(console)});
+    EXPECT_NE(error.find("it is a console program, but [application] windowed = true"), std::string::npos) << error;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "o.exe.tmp"));
+    EXPECT_EQ(errorOf("[application]\nwindowed = true\n", {"--stub", u8(windowed)}), "");
+    EXPECT_NE(errorOf("[application]\nwindowed = false\n", {"--stub", u8(windowed)}).find("windowed program"),
+              std::string::npos);
+}
+
+TEST(Commands, BadIconsAndVersionsWriteNothing) {
+    TempDir dir;
+    std::filesystem::path stub = dir.file("stub.exe", makePe(PeShape()));
+    std::string good = testIconFile({{0, testPng(256, 256)}, {32, testBitmap(32)}});
+    dir.file("good.ico", good);
+    dir.file("cut.ico", good.substr(0, good.size() - 10));
+    dir.file("empty.ico", testIconFile({}));
+    dir.file("huge.png", testPng(1024, 1024));
+    std::filesystem::path out = dir.path() / "app.exe";
+    const struct {
+        const char* setting;
+        const char* words;
+    } cases[] = {
+        {"[application]\nicon = \"cut.ico\"\n", "the icon 'cut.ico' is cut off or damaged: image 2 (32x32)"},
+        {"[application]\nicon = \"empty.ico\"\n", "the icon 'empty.ico' holds no image"},
+        {"[application]\nicon = \"huge.png\"\n", "the icon 'huge.png' is a PNG image that is 1024x1024 pixels"},
+        {"[application]\nicon = \"missing.ico\"\n", "the icon 'missing.ico' was not found"},
+        {"[version]\nfile_version = \"1.2.65536\"\n", "above 65535"},
+    };
+    dir.file("p.toml", "");
+    size_t before = filesIn(dir.path());
+    for (const auto& c : cases) {
+        std::filesystem::path project = dir.file("p.toml", c.setting);
+        ToolRun r = vtlpack({"build", u8(project), "-o", u8(out), "--stub", u8(stub)});
+        EXPECT_EQ(r.code, 1) << c.setting;
+        EXPECT_NE(r.err.find(c.words), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing written"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+        EXPECT_EQ(filesIn(dir.path()), before);
+    }
+
+    std::filesystem::path project = dir.file("p.toml", "[application]\nicon = \"good.ico\"\n[version]\n"
+                                                        "product_name = \"Good\"\nfile_version = \"3.0-rc1\"\n");
+    ToolRun r = vtlpack({"build", u8(project), "-o", u8(out), "--stub", u8(stub)});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("an icon of 2 images"), std::string::npos) << r.out;
+    ToolRun inspect = vtlpack({"inspect", u8(out)});
+    EXPECT_NE(inspect.out.find("subsystem      console"), std::string::npos) << inspect.out;
+    EXPECT_NE(inspect.out.find("  Icon group 1 (2 images)\n    256x256, 32 bits, PNG, "), std::string::npos)
+        << inspect.out;
+    EXPECT_NE(inspect.out.find("    32x32, 32 bits, bitmap, "), std::string::npos);
+    EXPECT_NE(inspect.out.find("  Version        file 3.0.0.0, product 3.0.0.0\n"), std::string::npos);
+    EXPECT_NE(inspect.out.find("    ProductVersion    \"3.0-rc1\"\n"), std::string::npos);
+    EXPECT_NE(inspect.out.find("    OriginalFilename  \"app.exe\"\n"), std::string::npos);
+    EXPECT_NE(inspect.out.find("execution level asInvoker"), std::string::npos);
 }
 
 TEST(Commands, InitWritesAStarterOnceAndItBuilds) {

@@ -174,7 +174,9 @@ TEST(PeChecksumTest, SumsWordsWithCarryFoldingPlusTheLength) {
     }
 }
 
-TEST(PeChecksumTest, ChecksumIsRecomputedOnlyWhenTheStubHasOne) {
+// The packed file is a different file, so its checksum is computed even
+// when the stub had none.
+TEST(PeChecksumTest, ChecksumIsAlwaysRecomputed) {
     PeShape input;
     input.checksum = 0x12345;
     std::string error;
@@ -185,7 +187,7 @@ TEST(PeChecksumTest, ChecksumIsRecomputedOnlyWhenTheStubHasOne) {
     EXPECT_EQ(le32(prefix.bytes, kTestChecksumOffset), 0u);  // zeroed until the output is complete
 
     ASSERT_TRUE(prepareStub(makePe(PeShape()), false, &prefix, &error)) << error;
-    EXPECT_FALSE(prefix.recomputeChecksum);
+    EXPECT_TRUE(prefix.recomputeChecksum);
 }
 
 }  // namespace

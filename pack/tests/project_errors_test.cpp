@@ -58,6 +58,15 @@ TEST(ProjectErrors, WrongTypesAndValues) {
     expectError("[build]\narch = \"arm64\"\n", 2, "i686");
     expectError("[service]\ndescription = \"a\"\n[messages]\nservice_description = \"b\"\n", 4, "line 2");
     expectError("[messages]\n20017 = \"b\"\n[service]\ndescription = \"a\"\n", 4, "line 2");
+    expectError("[application]\nwindowed = \"yes\"\n", 2, "true or false");
+    expectError("[application]\nexecution_level = \"admin\"\n", 2, "\"requireAdministrator\"");
+    expectError("[application]\nicon = \"nowhere.ico\"\n", 2, "the icon 'nowhere.ico' was not found");
+    expectError("[version]\nfile_version = \"1.70000\"\n", 2, "above 65535");
+    expectError("[version]\nproduct_version = \"next\"\n", 2, "does not start with a number");
+    expectError("[version]\ncopyright = \"a\\tb\"\n", 2, "control character");
+    expectError("[version]\ncompany_name = \"\"\n", 2, "leave the setting out");
+    expectError("[version]\nproduct_name = \"" + std::string(1001, 'p') + "\"\n", 2, "at most 1000");
+    expectError("[version]\nfile_versoin = \"1.0\"\n", 2, "did you mean 'file_version'");
     expectError("application = 5\n", 1, "must be a table");
     expectError("[application]\nmain_class = \"a.B\"\n[application]\n", 3, "not valid TOML");
 }

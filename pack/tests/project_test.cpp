@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/catalogue.h"
+#include "pack/executable_resources.h"
 #include "pack/project.h"
 #include "pack/tests/test_support.h"
 
@@ -319,6 +320,56 @@ TEST(ProjectMessages, DefaultTranslationsCanBeSwitchedOff) {
     EXPECT_EQ(fromOption.block.sections[0].messages.size(), 1u);
     Project withDefaults = parseOk("");
     EXPECT_EQ(withDefaults.block.sections.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProjectResources, StubChoiceVersionTextsAndExecutionLevel) {
+    Project project = parseOk(R"(
+[application]
+executable_type = "console"
+windowed = true
+execution_level = "requireAdministrator"
+[version]
+file_version = "2.1.0-SNAPSHOT"
+product_name = "Tool"
+copyright = "© 2026 Example"
+)");
+    EXPECT_TRUE(wantsWindowedStub(project));
+    // The executable type decides unless windowed is given, either way.
+    EXPECT_TRUE(wantsWindowedStub(parseOk("[application]\nexecutable_type = \"gui\"\n")));
+    EXPECT_TRUE(wantsWindowedStub(parseOk("[keys]\n\"107\" = 1\n")));
+    EXPECT_FALSE(wantsWindowedStub(parseOk("[application]\nexecutable_type = \"gui\"\nwindowed = false\n")));
+    EXPECT_FALSE(wantsWindowedStub(parseOk("[application]\nexecutable_type = 5\n")));
+
+    VersionTexts texts = completeVersionTexts(project.resources.version, u"MyTool", u"MyTool.exe");
+    EXPECT_EQ(texts.productVersion, u"2.1.0-SNAPSHOT");
+    EXPECT_EQ(texts.fileDescription, u"Tool");
+    EXPECT_EQ(texts.internalName, u"MyTool");
+    EXPECT_EQ(texts.originalFilename, u"MyTool.exe");
+    EXPECT_EQ(texts.copyright, u"© 2026 Example");
+    EXPECT_TRUE(texts.companyName.empty());
+    // Without a [version] section the application's name fills in.
+    VersionTexts plain = completeVersionTexts(VersionTexts(), u"MyTool", u"MyTool.exe");
+    EXPECT_EQ(plain.productName, u"MyTool");
+    EXPECT_EQ(plain.fileDescription, u"MyTool");
+    EXPECT_TRUE(plain.fileVersion.empty());
+
+    std::vector<Resource> resources;
+    std::string error;
+    ASSERT_TRUE(executableResources(project.resources, u"MyTool", u"MyTool.exe", &resources, &error)) << error;
+    ASSERT_EQ(resources.size(), 2u);  // no icon: version information and manifest
+    EXPECT_EQ(resources[0].type, rt::Version);
+    VersionReport report;
+    ASSERT_TRUE(decodeVersionResource(resources[0].data, &report, &error)) << error;
+    EXPECT_EQ(report.fileVersion, (VersionNumber{2, 1, 0, 0}));
+    EXPECT_EQ(report.productVersion, (VersionNumber{2, 1, 0, 0}));
+    EXPECT_EQ(resources[1].type, rt::Manifest);
+    EXPECT_NE(resources[1].data.find("level=\"requireAdministrator\""), std::string::npos);
+    ASSERT_TRUE(executableResources(ResourceSettings(), u"A", u"A.exe", &resources, &error));
+    EXPECT_NE(resources[1].data.find("level=\"asInvoker\""), std::string::npos);
 }
 
 }  // namespace

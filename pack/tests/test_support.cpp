@@ -21,6 +21,37 @@ void put32(std::string& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
 }
 
+void append16(std::string& b, uint16_t v) {
+    b += static_cast<char>(v & 0xFF);
+    b += static_cast<char>(v >> 8);
+}
+
+void append32(std::string& b, uint32_t v) {
+    append16(b, static_cast<uint16_t>(v & 0xFFFF));
+    append16(b, static_cast<uint16_t>(v >> 16));
+}
+
+void putBe32(std::string& b, uint32_t v) {
+    for (int i = 3; i >= 0; --i) b += static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+uint32_t crc32(const std::string& data) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (char c : data) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
+}
+
+std::string chunk(const std::string& type, const std::string& data) {
+    std::string out;
+    putBe32(out, static_cast<uint32_t>(data.size()));
+    out += type + data;
+    putBe32(out, crc32(type + data));
+    return out;
+}
+
 const char* gLocale = "en";
 const char* detectTestLocale() { return gLocale; }
 
@@ -44,15 +75,28 @@ std::string makePe(const PeShape& input) {
     size_t countField = optional + (input.pe32plus ? 108 : 92);
     size_t directories = optional + (input.pe32plus ? 112 : 96);
     put32(image, countField, 16);
+    put32(image, optional + 32, 0x1000);  // section alignment
+    put32(image, optional + 36, 0x200);   // file alignment
+    put32(image, optional + 56, static_cast<uint32_t>(0x1000 * (input.sections.size() + 1)));
+    put32(image, optional + 60, 0x400);   // size of the headers
     put32(image, optional + 64, input.checksum);
+    put16(image, optional + 68, input.subsystem);
     put32(image, directories + 4 * 8, input.certOffset);
     put32(image, directories + 4 * 8 + 4, input.certSize);
+    if (input.resourceSection >= 0) {
+        put32(image, directories + 2 * 8, static_cast<uint32_t>(0x1000 * (input.resourceSection + 1)));
+        put32(image, directories + 2 * 8 + 4, input.sections[static_cast<size_t>(input.resourceSection)].second);
+    }
     size_t table = optional + optionalSize;
     for (size_t i = 0; i < input.sections.size(); ++i) {
         size_t entry = table + 40 * i;
-        image.replace(entry, 5, ".sec" + std::to_string(i % 10));
+        bool resources = static_cast<int>(i) == input.resourceSection;
+        image.replace(entry, 5, resources ? std::string(".rsrc") : ".sec" + std::to_string(i % 10));
+        put32(image, entry + 8, input.sections[i].second);
+        put32(image, entry + 12, static_cast<uint32_t>(0x1000 * (i + 1)));
         put32(image, entry + 16, input.sections[i].second);
         put32(image, entry + 20, input.sections[i].first);
+        put32(image, entry + 36, 0x40000040);
         for (uint32_t k = 0; k < input.sections[i].second; ++k)
             image[input.sections[i].first + k] = static_cast<char>(0x40 + (i + k) % 50);
     }
@@ -61,6 +105,50 @@ std::string makePe(const PeShape& input) {
         image += input.certificate;
     }
     return image + input.overlay;
+}
+
+// A PNG image of the given size: its chunks are sound; the picture itself
+// is not decoded by the checks.
+std::string testPng(uint32_t width, uint32_t height) {
+    std::string header;
+    putBe32(header, width);
+    putBe32(header, height);
+    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA
+    return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", "pixels") + chunk("IEND", "");
+}
+
+// An icon bitmap: header, 32-bit colour rows and the one-bit mask.
+std::string testBitmap(int32_t size) {
+    std::string b;
+    append32(b, 40);
+    append32(b, static_cast<uint32_t>(size));
+    append32(b, static_cast<uint32_t>(2 * size));
+    append16(b, 1);
+    append16(b, 32);
+    b += std::string(24, '\0');
+    b += std::string(static_cast<size_t>(size * size * 4), '\x55');
+    b += std::string(static_cast<size_t>((size + 31) / 32 * 4 * size), '\0');
+    return b;
+}
+
+std::string testIconFile(const std::vector<TestIconEntry>& entries) {
+    std::string b;
+    append16(b, 0);
+    append16(b, 1);
+    append16(b, static_cast<uint16_t>(entries.size()));
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * entries.size());
+    for (const TestIconEntry& e : entries) {
+        b += static_cast<char>(e.width);
+        b += static_cast<char>(e.width);
+        b += std::string(2, '\0');
+        append16(b, 1);
+        append16(b, 32);
+        append32(b, static_cast<uint32_t>(e.data.size()));
+        append32(b, offset);
+        offset += static_cast<uint32_t>(e.data.size());
+    }
+    for (const TestIconEntry& e : entries) b += e.data;
+    return b;
 }
 
 TempDir::TempDir() {

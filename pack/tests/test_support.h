@@ -22,12 +22,29 @@ struct PeShape {
     std::string certificate;
     std::string overlay;  // bytes appended after the sections (or certificate)
     uint32_t checksum = 0;  // the optional header's checksum field
+    uint16_t subsystem = 3;  // console
+    // The resource directory entry points at this section (-1: none).
+    int resourceSection = -1;
 };
+
+// Sections of images made by makePe lie at 0x1000 * (index + 1) in memory,
+// with file alignment 0x200 and section alignment 0x1000.
 
 // Offset of the checksum field in images made by makePe.
 constexpr size_t kTestChecksumOffset = 0x80 + 24 + 64;
 
 std::string makePe(const PeShape& input);
+
+// Icon inputs whose structure is sound: a PNG image (its chunks and
+// checksums right, its pixels not meant to be decoded), an icon bitmap of
+// size x size pixels, and an icon file of such images (width 0 is 256).
+std::string testPng(uint32_t width, uint32_t height);
+std::string testBitmap(int32_t size);
+struct TestIconEntry {
+    uint8_t width;
+    std::string data;
+};
+std::string testIconFile(const std::vector<TestIconEntry>& entries);
 
 // A fresh folder under the system's temporary folder, removed at the end.
 class TempDir {

@@ -63,15 +63,16 @@ def test_gui_types_report_in_a_message_box(wine, make_launcher, tempbase, type_)
 
 
 @pytest.mark.parametrize("build, machine", [(BUILD64, "x86-64"), (BUILD32, "i386")])
-def test_stubs_are_console_programs_needing_only_system_dlls(build, machine):
-    stub = build / "vtlstub.exe"
+@pytest.mark.parametrize("name, subsystem", [("vtlstub.exe", 3), ("vtlstubw.exe", 2)])
+def test_stubs_are_console_or_windowed_programs_needing_only_system_dlls(build, machine, name, subsystem):
+    stub = build / name
     objdump = "x86_64-w64-mingw32-objdump" if machine == "x86-64" else "i686-w64-mingw32-objdump"
     out = subprocess.run([objdump, "-p", str(stub)], capture_output=True, text=True, check=True).stdout
     dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", out)}
     # user32 is loaded only when a box is shown: importing it costs every
-    # launch the set-up of a window station.
+    # launch the set-up of a window station. The windowed stub too.
     assert dlls <= {"kernel32.dll", "advapi32.dll", "msvcrt.dll"}, dlls
-    assert re.search(r"^Subsystem\s+00000003\s", out, re.M), "not a console program"
+    assert re.search(rf"^Subsystem\s+0000000{subsystem}\s", out, re.M), f"not subsystem {subsystem}"
     header = subprocess.run([objdump, "-f", str(stub)], capture_output=True, text=True, check=True).stdout
     assert machine in header
 

@@ -1,15 +1,18 @@
 """The Maven plugin (maven/), built once for this module with a real offline
 Maven against Debian's repository and used by the projects in maven/tests:
-the sample application is packed by "mvn package" and then runs and serves
+the sample application is packed by "mvn package" into a windowed executable
+with an icon and the POM's version information, and then runs and serves
 under Wine on the host JVM; wrong configurations fail the build with their
 messages; and the plugin writes the very bytes vtlpack writes for the same
-configuration."""
+configuration, resources included."""
 import os
 import shutil
+import struct
 import subprocess
 import zipfile
 from pathlib import Path
 
+import pefile
 import pytest
 
 from svc_helpers import keepalive, services, wait_for  # noqa: F401
@@ -38,8 +41,9 @@ def repository(tmp_path_factory):
     """A local repository holding the plugin, built and installed from maven/
     with the launcher products of dist/."""
     needed = [DIST / "stubs" / "vantrel-x86_64.exe", DIST / "stubs" / "vantrel-i686.exe",
+              DIST / "stubs" / "vantrelw-x86_64.exe", DIST / "stubs" / "vantrelw-i686.exe",
               DIST / "runtime" / "vtlruntime.jar", DIST / "runtime" / "x86_64" / "vtlinst.dll",
-              DIST / "runtime" / "i686" / "vtlinst.dll", DIST / "vtlpack"]
+              DIST / "runtime" / "i686" / "vtlinst.dll", DIST / "catalogue.tsv", DIST / "vtlpack"]
     for path in needed:
         if not path.exists():
             pytest.fail(f"{path} is missing; run scripts/build.sh first")
@@ -50,8 +54,9 @@ def repository(tmp_path_factory):
     assert rc == 0, out[-4000:]
     jar = repo / "org" / "vantrel" / "vantrel-maven-plugin" / PLUGIN_VERSION / f"vantrel-maven-plugin-{PLUGIN_VERSION}.jar"
     with zipfile.ZipFile(jar) as z:
-        for product in ("stubs/vantrel-x86_64.exe", "stubs/vantrel-i686.exe", "runtime/vtlruntime.jar",
-                        "runtime/i686/vtlinst.dll", "runtime/x86_64/vtlinst.dll"):
+        for product in ("stubs/vantrel-x86_64.exe", "stubs/vantrel-i686.exe", "stubs/vantrelw-x86_64.exe",
+                        "stubs/vantrelw-i686.exe", "runtime/vtlruntime.jar",
+                        "runtime/i686/vtlinst.dll", "runtime/x86_64/vtlinst.dll", "catalogue.tsv"):
             assert z.read("vantrel/" + product) == (DIST / product).read_bytes(), product
     return repo
 
@@ -81,6 +86,25 @@ def test_sample_project_runs_and_serves_under_wine(wine, repository, services, t
         assert {"greeter/" + f for f in files} <= zipped
         assert z.read("greeter/greeter.exe") == exe.read_bytes()
 
+    # A windowed executable with the POM's icon and version information.
+    pe = pefile.PE(str(exe))
+    assert pe.OPTIONAL_HEADER.Subsystem == 2
+    assert pe.verify_checksum()
+    strings = {k.decode(): v.decode() for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
+               for table in info.StringTable for k, v in table.entries.items()}
+    assert strings == {"CompanyName": "Example Ltd", "FileDescription": "Says hello, in the foreground and as a "
+                       "service.", "FileVersion": "1.0", "InternalName": "greeter", "OriginalFilename": "greeter.exe",
+                       "ProductName": "Greeter", "ProductVersion": "1.0"}
+    assert pe.VS_FIXEDFILEINFO[0].FileVersionMS == 0x10000 and pe.VS_FIXEDFILEINFO[0].FileVersionLS == 0
+    icon = (sample / "src" / "main" / "icon" / "greeter.ico").read_bytes()
+    groups = [e for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 14]
+    group = groups[0].directory.entries[0].directory.entries[0].data.struct
+    data = pe.get_data(group.OffsetToData, group.Size)
+    count = struct.unpack_from("<H", icon, 4)[0]
+    assert data[:6] == icon[:6]
+    for i in range(count):  # each image as the icon file describes it
+        assert data[6 + 14 * i:6 + 14 * i + 12] == icon[6 + 16 * i:6 + 16 * i + 12]
+
     # The bundled runtime is found beside the executable; nothing else may help.
     r = wine.run(exe, "/run", "maven", "user", unset=OTHER_SEARCH_VARIABLES, cwd=app, timeout=120)
     assert (r.rc, r.out) == (0, "Hello there, Maven user! (resu nevam)\n"), r
@@ -94,6 +118,9 @@ def test_sample_project_runs_and_serves_under_wine(wine, repository, services, t
     wait_for(lambda: heartbeat.exists() and "beat 2" in heartbeat.read_text(), 60, "the service's heartbeat")
     r = wine.run(exe, "/status")
     assert (r.rc, r.out.splitlines()[0]) == (0, "Running."), r
+    # Typed in a prompt, the windowed executable prints in that console.
+    r = wine.run(BUILD / "tests" / "conrun.exe", wine.winpath(exe), "/status")
+    assert (r.rc, r.out) == (0, "Running.\nexit 0\n"), r
     r = wine.run(exe, "/stop", timeout=120)
     assert (r.rc, r.out) == (0, f"Stopping service '{name}'.\nService stopped\n"), r
     assert heartbeat.read_text().splitlines()[-1] == "stopped"
@@ -117,6 +144,9 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
         "unsafe-name": "vantrel: files[0].name: '..\\escape.xml' contains '..'; embedded files stay inside the "
                        "temporary directory",
         "unknown-search": 'vantrel: search[0]: unknown type "bundeld"; did you mean "bundled"?',
+        "bad-icon": f"vantrel: icon: the icon {errors / 'bad-icon' / 'pom.xml'} is neither a Windows icon file "
+                    "(.ico) nor a PNG image",
+        "bad-version": "vantrel: versionInfo.fileVersion: '1.70000' has a number above 65535",
     }
     for module, message in expected.items():
         assert f"[ERROR] {message}" in out, (module, out[-6000:])
@@ -125,6 +155,8 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
     assert not (errors / "missing-main" / "target" / "vantrel").exists()
     assert not (errors / "too-long" / "target" / "vantrel").exists()
     assert not (errors / "unknown-search" / "target" / "vantrel").exists()
+    assert not (errors / "bad-icon" / "target" / "vantrel").exists()
+    assert not (errors / "bad-version" / "target" / "vantrel").exists()
     assert sorted(p.name for p in (errors / "unsafe-name" / "target" / "vantrel").iterdir()) == ["unsafe-name"]
     assert earlier.read_bytes() == b"earlier build"
 
@@ -162,6 +194,12 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
         for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
             assert any(line in l for l in report), line
         assert any(l.split() == ["170", "service.stop_timeout", '"45"'] for l in report), "stop timeout"
+        # ... and so are the resources, on the windowed stub.
+        for line in ("  subsystem      windows (a windowed program: no console window)",
+                     "  Icon group 1 (3 images)", "  Version        file 3.2.1.0, product 3.2.0.0",
+                     '    ProductName       "Twin Äpp"', '    LegalCopyright    "© 2026 Example Ltd"'):
+            assert line in report, line
+        assert any(l.endswith("execution level requireAdministrator") for l in report), report
         # Without the defaults only the project's own texts remain in "de".
         assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch

@@ -1,7 +1,12 @@
-"""Code signing: a signed launcher still finds its block, and the packing
-tool refuses (or cleanly strips) a stub that is already signed."""
+"""Code signing: a signed launcher still finds its block, also one with an
+icon and version information, and the packing tool refuses (or cleanly
+strips) a stub that is already signed."""
 import shutil
+import struct
 import subprocess
+import zlib
+
+import pefile
 
 import pytest
 
@@ -77,3 +82,33 @@ def test_packing_tool_refuses_a_signed_stub_and_can_strip_it(wine, certificate, 
     resigned.parent.mkdir()
     sign(certificate, out, resigned)
     assert wine.run(resigned, "/help").out == USAGE
+
+
+def test_packed_executable_with_icon_and_version_signs_and_verifies(wine, certificate, tmp_path):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    rows = b"".join(b"\x00" + b"\x10\x60\xc0\xff" * 256 for _ in range(256))
+    header = chunk(b"IHDR", struct.pack(">IIBBBBB", 256, 256, 8, 6, 0, 0, 0))
+    (tmp_path / "app.png").write_bytes(b"\x89PNG\r\n\x1a\n" + header + chunk(b"IDAT", zlib.compress(rows))
+                                       + chunk(b"IEND", b""))
+    project = tmp_path / "app.toml"
+    project.write_text(PROJECT + 'icon = "app.png"\n[version]\nfile_version = "4.5.6"\nproduct_name = "Signed"\n')
+    packed = tmp_path / "packed" / "app.exe"
+    packed.parent.mkdir()
+    r = subprocess.run([str(vtlpack()), "build", str(project), "-o", str(packed), "--stub",
+                        str(BUILD / "vtlstub.exe")], capture_output=True, text=True)
+    assert r.returncode == 0, r.stderr
+    signed = tmp_path / "signed" / "app.exe"
+    signed.parent.mkdir()
+    sign(certificate, packed, signed)
+    verify = subprocess.run(["osslsigncode", "verify", "-CAfile", str(certificate[0]), "-in", str(signed)],
+                            capture_output=True, text=True)
+    assert verify.returncode == 0, verify.stdout + verify.stderr
+    pe = pefile.PE(str(signed))
+    assert pe.verify_checksum()
+    strings = {k.decode(): v.decode() for info in pe.FileInfo[0] if info.Key == b"StringFileInfo"
+               for table in info.StringTable for k, v in table.entries.items()}
+    assert (strings["ProductName"], strings["FileVersion"]) == ("Signed", "4.5.6")
+    assert wine.run(signed, "/help").out == USAGE
+    probe = wine.run(BUILD / "tests" / "resprobe.exe", wine.winpath(signed))
+    assert "fixed 4.5.6.0 4.5.6.0" in probe.out and "icons 1" in probe.out, probe

@@ -88,9 +88,9 @@ final class BlockPlanner {
         if (a == null) {
             return;
         }
-        if (a.isEmpty() || a.indexOf('/') >= 0 || a.indexOf('\\') >= 0 || a.length() > 256) {
-            problem("serviceName", "must not be empty or contain / or \\ and may have at most 256 characters "
-                    + "(Windows service names); choose another name");
+        if (a.isEmpty() || a.indexOf('/') >= 0 || a.indexOf('\\') >= 0 || a.length() > Catalogue.SERVICE_NAME_LIMIT) {
+            problem("serviceName", "must not be empty or contain / or \\ and may have at most "
+                    + Catalogue.SERVICE_NAME_LIMIT + " characters (Windows service names); choose another name");
             return;
         }
         store("serviceName", Catalogue.SERVICE_NAME, a);
@@ -199,8 +199,9 @@ final class BlockPlanner {
         if (seconds == null) {
             return;
         }
-        if (seconds < 1 || seconds > 86400) {
-            problem("stopTimeout", "must lie between 1 and 86400 (seconds), not " + seconds);
+        if (seconds < Catalogue.STOP_TIMEOUT_MIN || seconds > Catalogue.STOP_TIMEOUT_MAX) {
+            problem("stopTimeout", "must lie between " + Catalogue.STOP_TIMEOUT_MIN + " and "
+                    + Catalogue.STOP_TIMEOUT_MAX + " (seconds), not " + seconds);
             return;
         }
         store("stopTimeout", Catalogue.STOP_TIMEOUT, Integer.toString(seconds));
@@ -326,10 +327,11 @@ final class BlockPlanner {
                 }
             }
         }
-        if (ok && joined.length() > Catalogue.GENERAL) {
+        int max = Catalogue.maxLength(Catalogue.CLASS_PATH);
+        if (ok && joined.length() > max) {
             problem("classPath", "the class path (the project's jar, " + (archives.size() - 1)
                     + " dependencies and the classPath entries) is " + joined.length()
-                    + " characters long; the launcher reads at most " + Catalogue.GENERAL
+                    + " characters long; the launcher reads at most " + max
                     + " of it, so drop dependencies or classPath entries");
         } else if (ok && joined.length() > 0) {
             store("classPath", Catalogue.CLASS_PATH, joined.toString());

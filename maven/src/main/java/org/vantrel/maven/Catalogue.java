@@ -1,59 +1,30 @@
 package org.vantrel.maven;
 
+import java.io.BufferedReader;
+import java.io.IOException;
+import java.io.InputStream;
+import java.io.InputStreamReader;
+import java.nio.charset.StandardCharsets;
+import java.util.ArrayList;
 import java.util.Collections;
+import java.util.HashMap;
 import java.util.LinkedHashMap;
+import java.util.List;
 import java.util.Map;
 import java.util.TreeMap;
 
 /**
- * The keys the plugin writes with the number of characters the launcher
- * reads of each, every message id with its name and English text, and the
- * German and French texts every executable carries unless switched off.
- * These are the same tables the packing tool writes from; the test that
- * packs one configuration through both writers compares every byte.
+ * The keys with the number of characters the launcher reads of each, the
+ * value limits, every message id with its name and English text, the
+ * German and French texts every executable carries unless switched off, and
+ * the application manifest.
+ * None of it is written here: the build exports vtlpack's own tables as
+ * {@code vantrel/catalogue.tsv} in the plugin jar (pack/catalogue_export.h
+ * describes the format), and this class reads that file. Keys are looked up
+ * by their catalogue names, so a number or a text changes in one place.
  */
 final class Catalogue {
     private Catalogue() {
-    }
-
-    static final int SERVICE_NAME = 101;
-    static final int STDERR_ENABLED = 102;
-    static final int STDERR = 103;
-    static final int STDOUT_ENABLED = 104;
-    static final int STDOUT = 105;
-    static final int EXECUTABLE_TYPE = 107;
-    static final int CLASS_PATH = 121;
-    static final int MAIN_CLASS = 122;
-    static final int VM_OPTIONS = 123;
-    static final int ARGUMENTS = 124;
-    static final int MIN_VERSION = 126;
-    static final int MAX_VERSION = 127;
-    static final int SEARCH = 128;
-    static final int WORKING_DIRECTORY = 146;
-    static final int DEPENDENCIES = 149;
-    static final int FAMILY = 2001;
-    static final int FILE_COUNT = 2002;
-    static final int FILE_NAMES = 2003;
-    static final int STOP_TIMEOUT = 170;
-    static final int SERVICE_DESCRIPTION = 20017;
-
-    /** The general limit: values travel in 6000-character buffers. */
-    static final int GENERAL = 5999;
-    /** Messages are shown from 6000-character buffers as well. */
-    static final int MESSAGE_CAPACITY = 5999;
-
-    /** Characters the launcher reads of a key; 0: a heap copy of any length. */
-    static int maxLength(int key) {
-        switch (key) {
-            case ARGUMENTS:
-                return 1999;
-            case FAMILY:
-                return 1;
-            case FILE_NAMES:
-                return 0;
-            default:
-                return GENERAL;
-        }
     }
 
     static final class Message {
@@ -68,133 +39,75 @@ final class Catalogue {
         }
     }
 
+    private static final Map<String, Integer> KEYS = new HashMap<>();
+    private static final Map<Integer, Integer> MAX_LENGTHS = new HashMap<>();
+    private static final Map<String, Integer> LIMITS = new HashMap<>();
+    private static final List<Message> MESSAGE_LIST = new ArrayList<>();
+    private static final Map<String, Map<Integer, String>> TRANSLATIONS = new LinkedHashMap<>();
+    private static final Map<String, String> TEMPLATES = new HashMap<>();
+
+    static {
+        load("/vantrel/catalogue.tsv");
+    }
+
+    static final int SERVICE_NAME = key("application.service_name");
+    static final int STDERR_ENABLED = key("redirect.stderr_enabled");
+    static final int STDERR = key("redirect.stderr");
+    static final int STDOUT_ENABLED = key("redirect.stdout_enabled");
+    static final int STDOUT = key("redirect.stdout");
+    static final int EXECUTABLE_TYPE = key("application.executable_type");
+    static final int CLASS_PATH = key("classpath");
+    static final int MAIN_CLASS = key("application.main_class");
+    static final int VM_OPTIONS = key("application.vm_options");
+    static final int ARGUMENTS = key("application.arguments");
+    static final int MIN_VERSION = key("jvm.min_version");
+    static final int MAX_VERSION = key("jvm.max_version");
+    static final int SEARCH = key("jvm.search");
+    static final int WORKING_DIRECTORY = key("application.working_directory");
+    static final int DEPENDENCIES = key("service.dependencies");
+    static final int FAMILY = key("application.family");
+    static final int FILE_COUNT = key("files.count");
+    static final int FILE_NAMES = key("files.names");
+    static final int STOP_TIMEOUT = key("service.stop_timeout");
+    static final int SERVICE_DESCRIPTION = messageNamed("service_description").id;
+
+    /** Messages are shown from 6000-character buffers. */
+    static final int MESSAGE_CAPACITY = limit("message_text");
+    static final int SERVICE_NAME_LIMIT = limit("service_name");
+    static final int STOP_TIMEOUT_MIN = limit("stop_timeout_min");
+    static final int STOP_TIMEOUT_MAX = limit("stop_timeout_max");
+
     /** Every message, in the order of the block's default message list. */
-    static final Message[] MESSAGES = {
-        new Message(1000, "error_caption", "Error"),
-        new Message(1001, "no_jvm_found_generic",
-                "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to "
-                + "point to an installed JDK or JRE or download a JRE from www.java.com."),
-        new Message(1002, "path_jvm_damaged",
-                "The JVM found in your path is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to "
-                + "point to an installed JDK or JRE."),
-        new Message(1003, "env_var_jvm_broken_generic",
-                "The {0} environment variable does not\npoint to a working JDK or JRE."),
-        new Message(1004, "directory_jvm_broken_generic",
-                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
-                + "to an installed JDK or JRE."),
-        new Message(1005, "jvm_start_failed",
-                "The JVM could not be started. The maximum heap size (-Xmx) might be too large or an "
-                + "antivirus or firewall tool could block the execution."),
-        new Message(1006, "class_path_entry_missing", "File or directory {0} not found or empty\n"),
-        new Message(1007, "wrong_parameter_usage", "Wrong Parameter Usage"),
-        new Message(1008, "env_var_undefined", "The environment variable {0} has to be defined"),
-        new Message(1009, "internal_error", "An internal error occurred (error code: {0})"),
-        new Message(1010, "main_class_not_found", "Couldn't load main class."),
-        new Message(1011, "main_method_not_found", "Main method not found."),
-        new Message(1012, "error_title", "Error"),
-        new Message(1013, "ok_button", "Ok"),
-        new Message(1014, "startup_error", "An error occurred while starting up {0}:"),
-        new Message(1015, "no_temp_directory", "You must be at least Poweruser to run this program."),
-        new Message(1016, "no_jvm_found",
-                "No Java Virtual Machine could be found on your system.\nPlease define MORLIN_JAVA_HOME to "
-                + "point to an installed {0}-bit JDK or JRE or download a JRE from www.java.com."),
-        new Message(1017, "env_var_jvm_broken",
-                "The {0} environment variable does not\npoint to a working 32-bit JDK or JRE."),
-        new Message(1018, "env_var_jvm_broken_64",
-                "The {0} environment variable does not\npoint to a working 64-bit JDK or JRE."),
-        new Message(1019, "directory_jvm_broken",
-                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
-                + "to an installed 32-bit JDK or JRE."),
-        new Message(1020, "directory_jvm_broken_64",
-                "The JVM found at {0} is damaged.\nPlease reinstall it or define MORLIN_JAVA_HOME to point "
-                + "to an installed 64-bit JDK or JRE."),
-        new Message(20017, "service_description", ""),
-    };
+    static final Message[] MESSAGES = MESSAGE_LIST.toArray(new Message[0]);
 
-    private static final Object[] GERMAN = {
-        1000, "Fehler",
-        1001,
-                "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie "
-                + "MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt, oder laden Sie ein "
-                + "JRE von www.java.com herunter.",
-        1002,
-                "Die im Suchpfad gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
-                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
-        1003, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes JDK oder JRE.",
-        1004,
-                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
-                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes JDK oder JRE zeigt.",
-        1005,
-                "Die JVM konnte nicht gestartet werden. Möglicherweise ist die maximale Heap-Größe (-Xmx) "
-                + "zu groß, oder ein Antiviren- oder Firewall-Programm verhindert die Ausführung.",
-        1006, "Datei oder Verzeichnis {0} nicht gefunden oder leer\n",
-        1007, "Falsche Verwendung der Parameter",
-        1008, "Die Umgebungsvariable {0} muss definiert sein",
-        1009, "Ein interner Fehler ist aufgetreten (Fehlercode: {0})",
-        1010, "Die Hauptklasse konnte nicht geladen werden.",
-        1011, "Die main-Methode wurde nicht gefunden.",
-        1012, "Fehler",
-        1013, "OK",
-        1014, "Beim Starten von {0} ist ein Fehler aufgetreten:",
-        1015, "Sie benötigen mindestens Hauptbenutzerrechte, um dieses Programm auszuführen.",
-        1016,
-                "Auf Ihrem System wurde keine Java Virtual Machine gefunden.\nBitte definieren Sie "
-                + "MORLIN_JAVA_HOME so, dass es auf ein installiertes {0}-Bit-JDK oder -JRE zeigt, oder "
-                + "laden Sie ein JRE von www.java.com herunter.",
-        1017, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes 32-Bit-JDK oder -JRE.",
-        1018, "Die Umgebungsvariable {0} zeigt nicht\nauf ein funktionierendes 64-Bit-JDK oder -JRE.",
-        1019,
-                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
-                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 32-Bit-JDK oder -JRE "
-                + "zeigt.",
-        1020,
-                "Die unter {0} gefundene JVM ist beschädigt.\nBitte installieren Sie sie neu oder "
-                + "definieren Sie MORLIN_JAVA_HOME so, dass es auf ein installiertes 64-Bit-JDK oder -JRE "
-                + "zeigt.",
-    };
+    /** The number of a key by its catalogue name. */
+    static int key(String name) {
+        Integer number = KEYS.get(name);
+        if (number == null) {
+            throw new IllegalStateException("the catalogue in the plugin jar has no key " + name);
+        }
+        return number;
+    }
 
-    private static final Object[] FRENCH = {
-        1000, "Erreur",
-        1001,
-                "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir "
-                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé, ou téléchargez un JRE "
-                + "sur www.java.com.",
-        1002,
-                "La JVM trouvée dans le chemin de recherche est endommagée.\nVeuillez la réinstaller ou "
-                + "définir MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
-        1003, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE fonctionnel.",
-        1004,
-                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
-                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE installé.",
-        1005,
-                "La JVM n'a pas pu être démarrée. La taille maximale du tas (-Xmx) est peut-être trop "
-                + "grande, ou un antivirus ou un pare-feu bloque son exécution.",
-        1006, "Fichier ou répertoire {0} introuvable ou vide\n",
-        1007, "Utilisation incorrecte des paramètres",
-        1008, "La variable d'environnement {0} doit être définie",
-        1009, "Une erreur interne s'est produite (code d'erreur : {0})",
-        1010, "Impossible de charger la classe principale.",
-        1011, "Méthode main introuvable.",
-        1012, "Erreur",
-        1013, "OK",
-        1014, "Une erreur s'est produite lors du démarrage de {0} :",
-        1015, "Vous devez être au moins membre du groupe Utilisateurs avec pouvoir pour exécuter ce programme.",
-        1016,
-                "Aucune machine virtuelle Java n'a été trouvée sur votre système.\nVeuillez définir "
-                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE {0} bits installé, ou téléchargez "
-                + "un JRE sur www.java.com.",
-        1017, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE 32 bits fonctionnel.",
-        1018, "La variable d'environnement {0} ne pointe pas\nvers un JDK ou JRE 64 bits fonctionnel.",
-        1019,
-                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
-                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 32 bits installé.",
-        1020,
-                "La JVM trouvée dans {0} est endommagée.\nVeuillez la réinstaller ou définir "
-                + "MORLIN_JAVA_HOME pour qu'elle pointe vers un JDK ou JRE 64 bits installé.",
-    };
+    /**
+     * Characters the launcher reads of a key; 0: a heap copy of any length
+     * (and no limit for a key the catalogue does not know, as in vtlpack).
+     */
+    static int maxLength(int key) {
+        Integer max = MAX_LENGTHS.get(key);
+        return max == null ? 0 : max;
+    }
+
+    static int limit(String name) {
+        Integer value = LIMITS.get(name);
+        if (value == null) {
+            throw new IllegalStateException("the catalogue in the plugin jar has no limit " + name);
+        }
+        return value;
+    }
 
     static Message message(int id) {
-        for (Message m : MESSAGES) {
+        for (Message m : MESSAGE_LIST) {
             if (m.id == id) {
                 return m;
             }
@@ -203,7 +116,7 @@ final class Catalogue {
     }
 
     static Message messageNamed(String name) {
-        for (Message m : MESSAGES) {
+        for (Message m : MESSAGE_LIST) {
             if (m.name.equals(name)) {
                 return m;
             }
@@ -211,19 +124,76 @@ final class Catalogue {
         return null;
     }
 
-    /** Locale code to (message id to text), in no particular order. */
-    static Map<String, Map<Integer, String>> defaultTranslations() {
-        Map<String, Map<Integer, String>> sets = new LinkedHashMap<>();
-        sets.put("de", pairs(GERMAN));
-        sets.put("fr", pairs(FRENCH));
-        return sets;
+    /** The application manifest with "{executionLevel}" where the level goes. */
+    static String manifestTemplate() {
+        String text = TEMPLATES.get("manifest");
+        if (text == null) {
+            throw new IllegalStateException("the catalogue in the plugin jar has no manifest template");
+        }
+        return text;
     }
 
-    private static Map<Integer, String> pairs(Object[] flat) {
-        Map<Integer, String> texts = new TreeMap<>();
-        for (int i = 0; i < flat.length; i += 2) {
-            texts.put((Integer) flat[i], (String) flat[i + 1]);
+    /** Locale code to (message id to text), in no particular order. */
+    static Map<String, Map<Integer, String>> defaultTranslations() {
+        return TRANSLATIONS;
+    }
+
+    private static void load(String resource) {
+        try (InputStream in = Catalogue.class.getResourceAsStream(resource)) {
+            if (in == null) {
+                throw new IllegalStateException("the plugin jar lacks " + resource
+                        + "; build the plugin with scripts/build.sh, which takes it from dist/");
+            }
+            BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
+            Map<String, Map<Integer, String>> translations = new LinkedHashMap<>();
+            int number = 0;
+            for (String line; (line = reader.readLine()) != null; ) {
+                number++;
+                if (line.isEmpty() || line.startsWith("#")) {
+                    continue;
+                }
+                String[] f = line.split("\t", -1);
+                for (int i = 0; i < f.length; i++) {
+                    f[i] = unescape(f[i]);
+                }
+                if (f[0].equals("key") && f.length == 6) {
+                    int key = Integer.parseInt(f[1]);
+                    KEYS.put(f[2], key);
+                    MAX_LENGTHS.put(key, Integer.parseInt(f[4]));
+                } else if (f[0].equals("limit") && f.length == 3) {
+                    LIMITS.put(f[1], Integer.parseInt(f[2]));
+                } else if (f[0].equals("message") && f.length == 5) {
+                    MESSAGE_LIST.add(new Message(Integer.parseInt(f[1]), f[2], f[4]));
+                } else if (f[0].equals("template") && f.length == 3) {
+                    TEMPLATES.put(f[1], f[2]);
+                } else if (f[0].equals("translation") && f.length == 4) {
+                    translations.computeIfAbsent(f[1], k -> new TreeMap<>()).put(Integer.parseInt(f[2]), f[3]);
+                } else {
+                    throw new IllegalStateException(resource + " line " + number + " is not a catalogue record");
+                }
+            }
+            for (Map.Entry<String, Map<Integer, String>> set : translations.entrySet()) {
+                TRANSLATIONS.put(set.getKey(), Collections.unmodifiableMap(set.getValue()));
+            }
+        } catch (IOException | NumberFormatException e) {
+            throw new IllegalStateException("the catalogue in the plugin jar cannot be read: " + e.getMessage(), e);
         }
-        return Collections.unmodifiableMap(texts);
+    }
+
+    private static String unescape(String field) {
+        if (field.indexOf('\\') < 0) {
+            return field;
+        }
+        StringBuilder out = new StringBuilder(field.length());
+        for (int i = 0; i < field.length(); i++) {
+            char c = field.charAt(i);
+            if (c != '\\' || i + 1 == field.length()) {
+                out.append(c);
+                continue;
+            }
+            char next = field.charAt(++i);
+            out.append(next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next);
+        }
+        return out.toString();
     }
 }

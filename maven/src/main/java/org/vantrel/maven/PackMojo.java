@@ -60,6 +60,30 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     String executableType;
 
+    /**
+     * true: the windowed stub (no console window, like javaw.exe); false:
+     * the console stub. Not given: windowed exactly when executableType is gui.
+     */
+    @Parameter
+    Boolean windowed;
+
+    /** The executable's icon: a Windows icon file (.ico) or a PNG image. */
+    @Parameter
+    File icon;
+
+    /**
+     * The version information: fileVersion, productVersion, productName,
+     * fileDescription, companyName, copyright, originalFilename,
+     * internalName. Not given: the project's version, name, description and
+     * organization, and the executable's name.
+     */
+    @Parameter
+    VersionInfo versionInfo;
+
+    /** The execution level the manifest requests: asInvoker, highestAvailable or requireAdministrator. */
+    @Parameter
+    String executionLevel;
+
     /** Minimum Java version, such as 11 or 1.8. */
     @Parameter
     String minVersion;
@@ -200,15 +224,24 @@ public class PackMojo extends AbstractMojo {
         plan.serviceDescription(serviceDescription);
         plan.messages(messages);
         problems.addAll(plan.problems());
+        ResourcePlanner resources = new ResourcePlanner(problems);
+        resources.icon(icon, project.getBasedir());
+        resources.executionLevel(executionLevel);
+        resources.versionInfo(versionInfo, project.getVersion(), project.getName(),
+                project.getOrganization() != null ? project.getOrganization().getName() : null,
+                project.getDescription(), name);
         if (!problems.isEmpty()) {
             fail(problems);
         }
         plan.finish(defaultTranslations);
 
-        byte[] stub = resource("stubs/vantrel-" + arch + ".exe");
+        boolean windowedStub = windowed != null ? windowed
+                : "1".equals(plan.block().config.get(Catalogue.EXECUTABLE_TYPE));
+        byte[] stub = resource("stubs/" + (windowedStub ? "vantrelw-" : "vantrel-") + arch + ".exe");
         StubImage image;
         try {
             image = StubImage.prepare(stub);
+            image.addResources(resources.resources());
         } catch (StubImage.BadStub e) {
             throw new MojoExecutionException("vantrel: the launcher stub inside the plugin cannot be used: "
                     + e.getMessage() + "; rebuild the plugin with scripts/build.sh");
@@ -223,9 +256,11 @@ public class PackMojo extends AbstractMojo {
                     + "; nothing was written", e);
         }
         BlockWriter block = plan.block();
-        getLog().info("vantrel: wrote " + exe + " (" + exe.length() + " bytes): " + arch + " stub, "
+        getLog().info("vantrel: wrote " + exe + " (" + exe.length() + " bytes): " + arch
+                + (windowedStub ? " windowed" : "") + " stub, "
                 + block.config.size() + " settings, " + block.messages.size() + " messages, "
-                + block.sections.size() + " language sections, " + block.files.size() + " embedded files");
+                + block.sections.size() + " language sections, " + block.files.size() + " embedded files"
+                + (resources.iconImages() > 0 ? ", an icon of " + resources.iconImages() + " images" : ""));
         if (zip) {
             File archive = new File(outputDirectory, name + ".zip");
             try {
