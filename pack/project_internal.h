@@ -78,6 +78,7 @@ enum class SettingKind {
     Search,
     Description,
     StopTimeout,
+    ClassDataSharing,
     BuildStub,
     BuildArch,
     BuildTranslations,

@@ -162,6 +162,7 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
         for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
             assert any(line in l for l in report), line
         assert any(l.split() == ["170", "service.stop_timeout", '"45"'] for l in report), "stop timeout"
+        assert any(l.split() == ["190", "jvm.class_data_sharing", '"1"'] for l in report), "class-data sharing"
         # Without the defaults only the project's own texts remain in "de".
         assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch

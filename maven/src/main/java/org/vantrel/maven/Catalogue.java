@@ -35,6 +35,7 @@ final class Catalogue {
     static final int FILE_COUNT = 2002;
     static final int FILE_NAMES = 2003;
     static final int STOP_TIMEOUT = 170;
+    static final int CLASS_DATA_SHARING = 190;
     static final int SERVICE_DESCRIPTION = 20017;
 
     /** The general limit: values travel in 6000-character buffers. */
