@@ -75,6 +75,8 @@ const ConfigKeyInfo kKeys[] = {
      "the registry search considers only runtimes the launcher recorded itself", true},
     {170, "service.stop_timeout", T::Integer, kGeneral, "30",
      "seconds a service stop waits for the application before ending it and everything it started", true},
+    {190, "jvm.class_data_sharing", T::Integer, kGeneral, "0",
+     "1 (auto): the launcher keeps a class-data sharing archive per runtime and configuration; 0: off", true},
     {2001, "application.family", T::Text, 1, "empty",
      "launcher family: v (vantrel) or m (morlin)", true},
     {2002, "files.count", T::Integer, kGeneral, "0", "number of embedded files", true},

@@ -30,6 +30,7 @@ constexpr int ApplicationId = 160;
 constexpr int SplashSetting = 163;
 constexpr int OnlyOwnRuntimes = 165;
 constexpr int ServiceStopTimeout = 170;  // seconds; absent or 0: 30
+constexpr int ClassDataSharing = 190;  // 1: the launcher manages class-data sharing; absent or 0: off
 constexpr int LauncherFamily = 2001;
 constexpr int EmbeddedFileCount = 2002;
 constexpr int EmbeddedFileNames = 2003;

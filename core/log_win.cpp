@@ -33,8 +33,11 @@ HANDLE openForAppend(const wchar_t* path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-HANDLE createTruncated(const wchar_t* path) {
-    HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+// CREATE_NEW for a numbered file, so that two starts at the same moment
+// never both take the same free number (the later one would empty the
+// earlier one's log); CREATE_ALWAYS for the last number and the fallback.
+HANDLE createTruncated(const wchar_t* path, DWORD disposition = CREATE_ALWAYS) {
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         static const unsigned char bom[3] = {0xEF, 0xBB, 0xBF};
@@ -101,10 +104,16 @@ void prepare() {
 
     for (int i = 1; i <= 1000; ++i) {
         formatTextW(logPath, kPathCapacity, L"%svtl_nlog_%d.log", directory, i);
-        if (GetFileAttributesW(logPath) == INVALID_FILE_ATTRIBUTES) break;
+        if (i == 1000) {
+            logFile = createTruncated(logPath);
+            break;
+        }
+        if (GetFileAttributesW(logPath) != INVALID_FILE_ATTRIBUTES) continue;
+        logFile = createTruncated(logPath, CREATE_NEW);
+        // Taken by another start since the look: the next number.
+        if (logFile != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) break;
     }
     haveLogPath = true;
-    logFile = createTruncated(logPath);
     if (logFile == INVALID_HANDLE_VALUE) {
         copyTextW(logPath, kPathCapacity, L"c:\\vtl_nlog");
         logFile = createTruncated(logPath);

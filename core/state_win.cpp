@@ -5,6 +5,8 @@ HANDLE instanceSemaphore = nullptr;
 
 SearchResult searchResult;
 
+HANDLE sharingWriterLock = nullptr;
+
 CRITICAL_SECTION serviceLock;
 SERVICE_STATUS_HANDLE serviceStatusHandle = nullptr;
 HANDLE serviceStopRequested = nullptr;

@@ -24,6 +24,9 @@ struct SearchResult {
 };
 extern SearchResult searchResult;
 
+// --- Class-data sharing (launch/sharing_win.cpp appendSharingOptions).
+extern HANDLE sharingWriterLock;  // held until the process ends when this start writes the archive
+
 // --- The service process (service/runtime_win.cpp).
 extern CRITICAL_SECTION serviceLock;           // keeps each change of the record together with its report
 extern SERVICE_STATUS_HANDLE serviceStatusHandle;  // from RegisterServiceCtrlHandler, in serviceMain

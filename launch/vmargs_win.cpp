@@ -7,6 +7,7 @@
 #include "jvm/loading_win.h"
 #include "launch/classpath.h"
 #include "launch/expand.h"
+#include "launch/sharing_win.h"
 #include "launch/vmargs.h"
 
 namespace {
@@ -41,6 +42,7 @@ JavaVMInitArgs* buildVmInitArgs(const ArgumentVector& arguments, const OptionLis
     readDefaultVmOptionsFile(file, vmOptions, texts);
 
     vmOptions.push_back(buildClassPathOption(texts));
+    appendSharingOptions(vmOptions);
     closeOptionList(vmOptions, serviceMode, noRedirect);
 
     vmOptionRecords.assign(vmOptions.size(), JavaVMOption());

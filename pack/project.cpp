@@ -41,6 +41,7 @@ const Rule kRules[] = {
     {"jvm.allow_prerelease", SettingKind::Flag},
     {"jvm.require_jdk", SettingKind::Flag},
     {"jvm.only_own_runtimes", SettingKind::Flag},
+    {"jvm.class_data_sharing", SettingKind::ClassDataSharing},
     {"redirect.stderr", SettingKind::Redirect},
     {"redirect.stdout", SettingKind::Redirect},
     {"redirect.runtime_flag", SettingKind::Flag},

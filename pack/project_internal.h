@@ -79,6 +79,7 @@ enum class SettingKind {
     Search,
     Description,
     StopTimeout,
+    ClassDataSharing,
     BuildStub,
     BuildArch,
     BuildTranslations,

@@ -158,6 +158,16 @@ void readDescription(ProjectContext& ctx, const toml::node& node, const std::str
     ctx.setEnglish(msg::ServiceDescription, text, node);
 }
 
+// "auto": the launcher manages class-data sharing archives; "off" (the
+// default) leaves the VM as it is.
+void readClassDataSharing(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string value;
+    if (!readString(ctx, node, path, &value)) return;
+    if (value == "auto") storeSetting(ctx, node, path, keyOf(path), "1");
+    else if (value == "off") storeSetting(ctx, node, path, keyOf(path), "0");
+    else ctx.error(node, path + " must be \"off\" or \"auto\", not \"" + value + "\"");
+}
+
 void readBuild(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path) {
     std::string value;
     if (kind == SettingKind::BuildTranslations) {
@@ -194,6 +204,7 @@ void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node,
         if (readInt32(ctx, node, path, limit::StopTimeoutMin, limit::StopTimeoutMax, &number))
             storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
         break;
+    case SettingKind::ClassDataSharing: readClassDataSharing(ctx, node, path); break;
     case SettingKind::Family: readFamily(ctx, node, path); break;
     case SettingKind::ExecutableType: readExecutableType(ctx, node, path); break;
     case SettingKind::CommandLine: readCommandLine(ctx, node, path); break;

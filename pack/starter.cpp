@@ -39,6 +39,10 @@ vm_options = ["-Xmx512m"]
 [jvm]
 min_version = "11"
 # max_version = "21"
+# The launcher keeps a class-data sharing archive per runtime and class
+# path: from the second start on the application starts about twice as
+# fast (Java 13 and later). "off" leaves the VM as it is.
+class_data_sharing = "auto"
 # Where to look for a Java runtime, in order; the launcher then also tries
 # earlier installations and MORLIN_JAVA_HOME / VANTREL_JAVA_HOME.
 search = [

@@ -99,6 +99,93 @@ def registry_search(work, home, direct):
         run("reg.exe", "delete", TEMURIN, "/f", check=False)
 
 
+H2_JAR = Path("/usr/share/java/h2.jar")
+H2_QUERY = ["-url", "jdbc:h2:mem:bench", "-user", "sa", "-sql", "SELECT COUNT(*) FROM INFORMATION_SCHEMA.TABLES"]
+
+
+def host_jdk(feature):
+    """A host JDK of this feature version under /usr/lib/jvm, or None."""
+    for release in sorted(Path("/usr/lib/jvm").glob("*/release")):
+        for line in release.read_text(errors="replace").splitlines():
+            if line.startswith('JAVA_VERSION="') and line[len('JAVA_VERSION="'):].split(".")[0].rstrip('"') == str(feature):
+                java = release.parent / "bin" / "java"
+                if java.exists():
+                    return java
+    return None
+
+
+def class_data_sharing(work):
+    """The H2 shell running one query, through the launcher and the host-JVM
+    runtime: class-data sharing off against auto from the second start on,
+    for each host JDK there is. The VM's part is the host VM's own run time
+    (the stand-in runtime's wrapper records it); java -cp is the same
+    application started by the JDK's own launcher."""
+    home = BUILD64 / "hostjvm" / "home"
+    runtime_jar = ROOT / "build" / "native" / "runtime" / "vtlruntime.jar"
+    helper = BUILD64 / "runtime" / "vtlinst" / "vtlinst.dll"
+    missing = [p for p in (H2_JAR, home / "bin" / "server" / "jvm.dll", runtime_jar, helper) if not p.exists()]
+    if missing:
+        print(f"class-data sharing: skipped ({', '.join(map(str, missing))} missing)")
+        return
+    envrun = BUILD64 / "tests" / "envrun.exe"
+    query = " ".join(f'"{a}"' if " " in a else a for a in H2_QUERY)
+    for feature in (17, 25):
+        java = host_jdk(feature)
+        if java is None:
+            print(f"class-data sharing, Java {feature}: skipped (no such JDK under /usr/lib/jvm)")
+            continue
+        base = work / f"cds{feature}"
+        app = base / "app"
+        (app / "lib").mkdir(parents=True)
+        (app / ".vantrel").mkdir()
+        shutil.copyfile(H2_JAR, app / "lib" / "h2.jar")
+        shutil.copyfile(runtime_jar, app / ".vantrel" / "vtlruntime.jar")
+        shutil.copyfile(helper, app / ".vantrel" / "vtlinst.dll")
+        jdk = base / "jdk"  # a home of its own: the version cache knows a runtime by its java.exe
+        shutil.copytree(home, jdk, symlinks=True)
+        cache = base / "LocalAppData"
+        cache.mkdir()
+        times = base / "vm-times.txt"
+        env = dict(ENV, VTL_HOST_JAVA=str(java), VTL_HOSTJVM_TIMES=str(times))
+        config = {107: "4", 2001: "v", 10003: ".", 122: "org.h2.tools.Shell", 121: "A1lib\\h2.jar", 124: query,
+                  128: "B" + winpath(jdk), 123: "-Xmx128m"}
+        figures = {}
+        for mode, value in (("off", "0"), ("auto", "1")):
+            exe = pack(app, {**config, 190: value}, name=f"h2{mode}.exe")
+            cmd = [WINE64, str(envrun), f"LOCALAPPDATA={winpath(cache)}", "--", str(exe), "/run"]
+            first = subprocess.run(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            if first.returncode != 0 or b"COUNT(*)" not in first.stdout:
+                print(f"class-data sharing, Java {feature}: the H2 shell failed ({first.returncode}): "
+                      f"{first.stderr.decode(errors='replace')[-300:]}")
+                break
+            if mode == "auto":
+                subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)  # moves it into place
+            times.write_text("")
+            walls = []
+            for _ in range(RUNS):
+                start = time.perf_counter()
+                subprocess.run(cmd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                walls.append((time.perf_counter() - start) * 1000)
+            vm = [int(line) for line in times.read_text().split()]
+            figures[mode] = (statistics.median(walls), statistics.median(vm))
+        if len(figures) != 2:
+            continue
+        direct = []
+        for _ in range(RUNS):
+            start = time.perf_counter()
+            subprocess.run([str(java), "-Xmx128m", "-cp", str(H2_JAR), "org.h2.tools.Shell", *H2_QUERY],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=dict(os.environ, LC_ALL="C.UTF-8"))
+            direct.append((time.perf_counter() - start) * 1000)
+        files = [f for f in cache.rglob("java*") if f.suffix in (".jsa", ".aot")]
+        size = sum(f.stat().st_size for f in files) / 1e6
+        (off_wall, off_vm), (auto_wall, auto_vm) = figures["off"], figures["auto"]
+        goal = 2.2 if feature >= 25 else 1.8
+        print(f"class-data sharing, Java {feature}, H2 shell with one query: the VM's part {off_vm:.0f} ms off, "
+              f"{auto_vm:.0f} ms auto (ratio {off_vm / auto_vm:.2f}; goal >= {goal}); the whole start through "
+              f"the launcher and the stand-in runtime {off_wall:.0f} ms off, {auto_wall:.0f} ms auto (ratio "
+              f"{off_wall / auto_wall:.2f}); java -cp {statistics.median(direct):.0f} ms; archive {size:.1f} MB")
+
+
 def main():
     work = Path(tempfile.mkdtemp(prefix="vtlbench-"))
     try:
@@ -188,6 +275,8 @@ def main():
             loop_mbps = size / statistics.median(samples) / 1e6
             print(f"bare ReadFile/WriteFile loop, {chunk}-byte chunks: {loop_mbps:.0f} MB/s "
                   f"({100 * loop_mbps / cp_mbps:.0f}% of cp)")
+
+        class_data_sharing(work)
 
         for arch in ("i686", "x86_64"):
             stub = ROOT / "dist" / "stubs" / f"vantrel-{arch}.exe"

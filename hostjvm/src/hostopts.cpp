@@ -43,6 +43,12 @@ std::string translateOption(const std::string& option, char separator, PathTrans
             return option.substr(0, n) + translatePathList(option.substr(n), separator, translate, context);
         }
     }
+    for (const char* prefix : kPathOptions) {
+        if (startsWith(option, prefix)) {
+            size_t n = std::strlen(prefix);
+            return option.substr(0, n) + translatePath(option.substr(n), translate, context);
+        }
+    }
     if (startsWith(option, "-javaagent:")) {
         // -javaagent:<jar>[=<options>]: only the jar is a path.
         size_t n = std::strlen("-javaagent:");
@@ -57,6 +63,8 @@ std::string translateOption(const std::string& option, char separator, PathTrans
 }  // namespace
 
 const char* const kPathListOptions[3] = {"-Djava.class.path=", "-Djava.library.path=", "-Xbootclasspath/a:"};
+const char* const kPathOptions[5] = {"-XX:SharedArchiveFile=", "-XX:ArchiveClassesAtExit=", "-XX:AOTCache=",
+                                     "-XX:AOTCacheOutput=", "-XX:AOTConfiguration="};
 
 OptionKind classifyOption(const std::string& option) {
     if (option == "vfprintf" || option == "exit" || option == "abort") return OptionKind::hook;

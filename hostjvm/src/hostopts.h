@@ -34,8 +34,8 @@ enum class OptionKind {
 OptionKind classifyOption(const std::string& option);
 
 // Builds the host arguments from the options (UTF-8). Paths in the class
-// path, the library path, -Xbootclasspath/a: and -javaagent: are
-// translated; the elements of the three lists are joined with
+// path, the library path, -Xbootclasspath/a:, -javaagent: and the class-data
+// sharing options are translated; the elements of the three lists are joined with
 // listSeparator. An unrecognized option is dropped when ignoreUnrecognized
 // is set, as the VM would ignore it; otherwise the result is false and
 // error holds the VM's message.
@@ -44,6 +44,8 @@ bool buildHostOptions(const std::vector<std::string>& options, bool ignoreUnreco
 
 // The options whose value is a path list.
 extern const char* const kPathListOptions[3];
+// The options whose value is one path: the class-data sharing archives.
+extern const char* const kPathOptions[5];
 
 // A Windows path list (';'-separated) as a list of Unix paths joined with
 // separator (':' for Java).

@@ -36,6 +36,7 @@ TEST(ProjectErrors, WrongTypesAndValues) {
     expectError("[application]\nmain_class = 5\n", 2, "must be a string");
     expectError("[jvm]\nmin_version = \"eleven\"\n", 2, "not a version");
     expectError("[jvm]\nmin_version = \"17\"\nmax_version = \"11\"\n", 3, "no runtime can match");
+    expectError("[jvm]\nclass_data_sharing = \"on\"\n", 2, "jvm.class_data_sharing must be \"off\" or \"auto\"");
     expectError("[jvm]\nsearch = [{ type = \"bundled\", var = \"X\" }]\n", 2, "take 'path'");
     expectError("[jvm]\nsearch = [{ type = \"network\" }]\n", 2, "unknown type");
     expectError("[[classpath]]\ntype = \"scan\"\npath = \"lib\"\n", 3, "take 'dir'");
@@ -96,6 +97,7 @@ TEST(ProjectFile, StarterProjectParsesAndMissingFilesAreReported) {
     auto config = configOf(project);
     EXPECT_EQ(config[122], "com.example.Main");
     EXPECT_EQ(config[121], "A1lib\\app.jar;S0lib");
+    EXPECT_EQ(config[190], "1") << "the starter recommends class-data sharing";
     EXPECT_EQ(project.arch, "x86_64");
 
     std::vector<Diagnostic> diagnostics;

@@ -42,6 +42,7 @@ preferred_vm_type = "server"
 allow_prerelease = true
 require_jdk = false
 only_own_runtimes = true
+class_data_sharing = "auto"
 
 [[classpath]]
 type = "archive"
@@ -126,6 +127,7 @@ TEST(ProjectSettings, EverySettingReachesItsKey) {
         {163, "1"},
         {165, "1"},
         {170, "45"},
+        {190, "1"},
         {2001, "m"},
         {10003, "app"},
         {10004, "native;native\\x86"},

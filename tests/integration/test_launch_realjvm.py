@@ -467,3 +467,215 @@ def test_real_runtime_found_through_its_temurin_registration(wine, make_launcher
     assert f"found registered {java} {version}" in log
     assert r.out.splitlines() == [f"java.version={version}"], (r, log)
     assert "Picked up JAVA_TOOL_OPTIONS: -Dprobe.managed=yes" in r.err
+
+
+# --- Class-data sharing: the launcher keeps an archive (Java 13-24) or an
+# ahead-of-time cache (Java 25 on) per runtime and configuration, in the
+# user's local application data, and hands it to the VM from the second
+# start on. The VM says where each class came from (-Xlog:class+load).
+
+SHARED = re.compile(r"\bProbe source: shared objects file")
+
+
+def host_java(feature):
+    """A host JDK of this feature version under /usr/lib/jvm, or None."""
+    for release in sorted(Path("/usr/lib/jvm").glob("*/release")):
+        text = release.read_text(errors="replace")
+        found = re.search(r'^JAVA_VERSION="(\d+)', text, re.M)
+        java = release.parent / "bin" / "java"
+        if found and int(found.group(1)) == feature and java.exists():
+            return java
+    return None
+
+
+class SharingApp:
+    """The probe as a jar (archives record jars, not class folders), packed
+    with class_data_sharing = "auto", a cache folder of its own, and the
+    host JDK of the given feature version behind the stand-in runtime."""
+
+    def __init__(self, wine, make_launcher, tmp_path, tempbase, java=None, name="shared.exe", config=None):
+        self.wine = wine
+        self.tempbase = tempbase
+        self.java = java
+        self.app = tmp_path / "sharing"
+        classes = tmp_path / "sharing-classes"
+        classes.mkdir(parents=True)
+        source = tmp_path / "Probe.java"
+        source.write_text(PROBE)
+        subprocess.run(["javac", "--release", "8", "-d", str(classes), str(source)], check=True)
+        (self.app / "lib").mkdir(parents=True)
+        self.jar = self.app / "lib" / "probe.jar"
+        subprocess.run(["jar", "cf", str(self.jar), "-C", str(classes), "."], check=True)
+        (self.app / ".vantrel").mkdir()
+        shutil.copyfile(RUNTIME_JAR, self.app / ".vantrel" / "vtlruntime.jar")
+        shutil.copyfile(HELPER, self.app / ".vantrel" / "vtlinst.dll")
+        # A home of its own: the version cache knows a runtime by its
+        # java.exe, and the host JDK behind this one may differ.
+        self.home = tmp_path / "jdk"
+        shutil.copytree(HOSTJVM_HOME, self.home, symlinks=True)
+        self.cache = tmp_path / "LocalAppData"
+        self.cache.mkdir()
+        values = {107: "4", 2001: "v", 10003: ".", 122: "Probe", 121: "A1lib\\probe.jar", 124: "fixed",
+                  123: "-Xmx64m -Xlog:class+load=info", 190: "1"}
+        for key, value in (config or {}).items():
+            if value is None:
+                values.pop(key)
+            else:
+                values[key] = value
+        self.exe = make_launcher(values, messages={1009: "internal {0}"}, name=name, directory=self.app)
+
+    def folder(self):
+        """The application's folder in the cache (the one below Vantrel\\cds)."""
+        folders = list((self.cache / "Vantrel" / "cds").iterdir())
+        assert len(folders) == 1, folders
+        return folders[0]
+
+    def files(self, pattern="*"):
+        return sorted(p.name for p in self.folder().glob(pattern))
+
+    def command(self, *args):
+        env = temp_env(self.wine, self.tempbase)
+        env["VANTREL_JAVA_HOME"] = self.wine.winpath(self.home)
+        env["LOCALAPPDATA"] = self.wine.winpath(self.cache)
+        unix = {"VANTREL_LOG": "yes"}
+        if self.java:
+            unix["VTL_HOST_JAVA"] = str(self.java)
+        return env, unix
+
+    def run(self, *args):
+        env, unix = self.command()
+        for old in self.tempbase.glob("vtl_nlog_*.log"):
+            old.unlink()
+        r = self.wine.run(self.exe, "/run", *args, env=unix, winenv=env,
+                          unset=["JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME"], timeout=180)
+        log = only_log(self.tempbase, r).split("\n")
+        return r, [l for l in log if l.startswith("class data sharing: ")], log
+
+    def application_output(self, r):
+        return [l for l in r.out.splitlines() if not l.startswith("[")]
+
+
+def assert_plain_run(r, log):
+    assert r.rc == 0, (r, log)
+    assert [l for l in r.out.splitlines() if l.startswith("args=")] == ["args=plain|fixed"], (r, log)
+
+
+@pytest.mark.parametrize("feature", [17, 25])
+def test_class_data_sharing_second_start_maps_the_archive(wine, make_launcher, tmp_path, tempbase, feature):
+    java = host_java(feature)
+    if java is None:
+        pytest.skip(f"no Java {feature} runtime under /usr/lib/jvm (its 'release' file names the version)")
+    app = SharingApp(wine, make_launcher, tmp_path, tempbase, java=java)
+    extension = ".aot" if feature >= 25 else ".jsa"
+
+    # First start: the VM writes the archive at exit, under a name of its own.
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    # (Java 25 writes the cache in a second VM, whose own class loading
+    # shows up in the output too.)
+    assert feature >= 25 or not SHARED.search(r.out), r.out
+    writing = [l for l in lines if l.startswith("class data sharing: the VM writes ")]
+    assert len(writing) == 1, lines
+    scratch = writing[0].split("\\")[-1].split(" ")[0]
+    assert re.fullmatch(rf"java{feature}-[0-9a-f]{{12}}\.\d+\.tmp", scratch), scratch
+    assert app.files("*.tmp") == [scratch], app.files()
+    if feature >= 25:
+        # Writing the cache, the VM reports each step on standard output:
+        # none of that reaches the application's output.
+        assert [l.split("=")[0] for l in app.application_output(r)] == [
+            "args", "probe.value", "from.file", "isVantrel", "noRedir", "serviceName"], r.out
+
+    # Second start: the finished file is moved into place and mapped.
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    stem = scratch.split(".")[0]
+    archives = app.files("*" + extension)
+    assert len(archives) == 1 and archives[0].startswith(stem + "."), app.files()
+    size = (app.folder() / archives[0]).stat().st_size
+    assert archives[0] == f"{stem}.{size}{extension}"
+    assert any(l.startswith(f"class data sharing: moved {scratch} into place as ") for l in lines), lines
+    assert f"class data sharing: using {wine.winpath(app.folder() / archives[0])}" in lines
+    assert SHARED.search(r.out), (r.out, lines)
+    assert app.files("*.tmp") == []
+
+    # The application's jar changes: a new file, the old one is kept beside
+    # it (the newest few configurations stay).
+    time.sleep(1.1)
+    app.jar.write_bytes(app.jar.read_bytes())
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    new = [l for l in lines if l.startswith("class data sharing: the VM writes ")]
+    assert len(new) == 1 and stem not in new[0], lines
+    assert archives[0] in app.files()
+
+
+def test_class_data_sharing_never_costs_the_application_its_start(wine, make_launcher, tmp_path, tempbase):
+    """A cut archive, a folder nobody may write, two first starts at once:
+    each start runs the application; sharing is off for it if need be."""
+    app = SharingApp(wine, make_launcher, tmp_path, tempbase)
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    r, lines, log = app.run("plain")
+    assert SHARED.search(r.out), lines
+    archive = [name for name in app.files() if name.endswith(".jsa")][0]
+
+    # Cut: a VM handed this file would crash. The size its name records
+    # tells; the file goes and the start writes a new one.
+    path = app.folder() / archive
+    path.chmod(0o644)
+    path.write_bytes(path.read_bytes()[:5000])
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    assert f"class data sharing: {archive} is damaged or cut" in lines
+    assert f"class data sharing: removed {archive}" in lines
+    assert any(l.startswith("class data sharing: the VM writes ") for l in lines), lines
+    assert not SHARED.search(r.out)
+
+    # Two first starts at once (a new configuration): one writes, the other
+    # runs without sharing, and both run the application.
+    time.sleep(1.1)
+    app.jar.write_bytes(app.jar.read_bytes())
+    env, unix = app.command()
+    for old in tempbase.glob("vtl_nlog_*.log"):
+        old.unlink()
+    procs = [wine.popen(app.exe, "/run", "plain", env=unix, winenv=env, stdout=subprocess.PIPE,
+                        stderr=subprocess.PIPE) for _ in range(2)]
+    outs = [p.communicate(timeout=180) for p in procs]
+    assert [p.returncode for p in procs] == [0, 0], outs
+    for out, _ in outs:
+        assert "args=plain|fixed" in normalise(out).splitlines()
+    logs = "\n".join(Path(p).read_text(encoding="utf-8-sig") for p in tempbase.glob("vtl_nlog_*.log"))
+    assert logs.count("class data sharing: the VM writes ") == 1, logs
+    assert logs.count("class data sharing: another start is writing the archive; none this time") == 1, logs
+
+    # A cache folder nobody may write (immutable even for root): the
+    # application runs, without sharing.
+    folder = app.folder()
+    for p in folder.iterdir():
+        p.chmod(0o644)
+        p.unlink()
+    subprocess.run(["chattr", "+i", str(folder)], check=True)
+    try:
+        r, lines, log = app.run("plain")
+    finally:
+        subprocess.run(["chattr", "-i", str(folder)], check=True)
+    assert_plain_run(r, log)
+    assert not SHARED.search(r.out)
+    assert any(l.startswith("class data sharing: cannot write in ") for l in lines), lines
+    assert list(folder.iterdir()) == []
+
+
+def test_class_data_sharing_stays_out_of_the_way(wine, make_launcher, tmp_path, tempbase):
+    """Off by default; an option of the application's own decides; a
+    runtime too old for it gets nothing."""
+    app = SharingApp(wine, make_launcher, tmp_path, tempbase, config={190: None})
+    r, lines, log = app.run("plain")
+    assert_plain_run(r, log)
+    assert lines == [] and not (app.cache / "Vantrel").exists()
+    assert not any("SharedArchive" in l or "AOTCache" in l for l in log if l.startswith("vmoption "))
+
+    own = SharingApp(wine, make_launcher, tmp_path / "own", tempbase,
+                     config={123: "-Xmx64m -Xshare:off -Xlog:class+load=info"})
+    r, lines, log = own.run("plain")
+    assert_plain_run(r, log)
+    assert lines == ["class data sharing: left to the option -Xshare:off"], lines

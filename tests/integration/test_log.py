@@ -57,6 +57,22 @@ def test_numbering_takes_the_first_free_number(wine, make_launcher, tempbase):
     assert not (tempbase / "vtl_nlog_5.log").exists()
 
 
+def test_starts_at_the_same_moment_each_keep_their_own_log(wine, make_launcher, tempbase):
+    # Each takes a number no other start has taken, even when all of them
+    # find the same number free at the same moment.
+    import subprocess
+    exe = make_launcher({101: "svc"})
+    procs = [wine.popen(exe, "/help", env=LOG_ON, winenv=temp_env(wine, tempbase), stdout=subprocess.DEVNULL,
+                        stderr=subprocess.DEVNULL) for _ in range(6)]
+    assert [p.wait(timeout=120) for p in procs] == [0] * 6
+    files = log_files(tempbase)
+    assert [f.name for f in files] == [f"vtl_nlog_{i}.log" for i in range(1, 7)]
+    for f in files:
+        lines = read_log(f).split("\n")
+        assert sum(l.startswith("Started executable ") for l in lines) == 1, lines
+        assert any(l.startswith("language/country is ") for l in lines)
+
+
 def test_error_lines_carry_their_prefix(wine, make_launcher, tempbase):
     exe = make_launcher({2001: "vx"})
     run_help(wine, exe, temp_env(wine, tempbase))

@@ -200,6 +200,7 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
                      '    ProductName       "Twin Äpp"', '    LegalCopyright    "© 2026 Example Ltd"'):
             assert line in report, line
         assert any(l.endswith("execution level requireAdministrator") for l in report), report
+        assert any(l.split() == ["190", "jvm.class_data_sharing", '"1"'] for l in report), "class-data sharing"
         # Without the defaults only the project's own texts remain in "de".
         assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch

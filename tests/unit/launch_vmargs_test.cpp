@@ -6,6 +6,7 @@
 #include "base/bounded.h"
 #include "config/locale.h"
 #include "config/store.h"
+#include "launch/sharing.h"
 #include "launch/vmargs.h"
 #include "tests/support/log_capture.h"
 
@@ -242,4 +243,132 @@ TEST(LaunchOptionListEnd, ServiceSwitchesAndNoRedirection) {
     options = {};
     closeOptionList(options, false, false);
     EXPECT_TRUE(options.empty());
+}
+
+// --- Class-data sharing: which options a runtime gets, and which files
+// the launcher trusts.
+
+TEST(LaunchSharing, FeatureVersionAndKindByRuntime) {
+    struct Case {
+        const char* version;
+        int feature;
+        SharingKind kind;
+    } cases[] = {
+        {"1.8.0_121", 8, SharingKind::None},       {"11.0.2", 11, SharingKind::None},
+        {"13", 13, SharingKind::ArchiveAtExit},     {"17.0.15", 17, SharingKind::ArchiveAtExit},
+        {"18.0.2.1", 18, SharingKind::ArchiveAtExit}, {"19-ea", 19, SharingKind::AutoCreate},
+        {"24.0.1", 24, SharingKind::AutoCreate},    {"25", 25, SharingKind::AotCache},
+        {"26.0.1+7", 26, SharingKind::AotCache},    {"", 0, SharingKind::None},
+        {"unknown", 0, SharingKind::None},          {"1", 0, SharingKind::None},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(javaFeatureVersion(c.version), c.feature) << c.version;
+        EXPECT_EQ(sharingKindFor(javaFeatureVersion(c.version)), c.kind) << c.version;
+    }
+    EXPECT_EQ(javaFeatureVersion(nullptr), 0);
+}
+
+TEST(LaunchSharing, OptionsByKindUsabilityAndWriter) {
+    const std::string a = "c:\\cds\\java17-x.100.jsa", s = "c:\\cds\\java17-x.42.tmp";
+    using L = OptionList;
+    EXPECT_EQ(sharingOptions(SharingKind::ArchiveAtExit, a, s, true, true), L({"-XX:SharedArchiveFile=" + a}));
+    EXPECT_EQ(sharingOptions(SharingKind::ArchiveAtExit, a, s, false, true), L({"-XX:ArchiveClassesAtExit=" + s}));
+    EXPECT_EQ(sharingOptions(SharingKind::ArchiveAtExit, a, s, false, false), L());
+    EXPECT_EQ(sharingOptions(SharingKind::AutoCreate, a, s, true, false), L({"-XX:SharedArchiveFile=" + a}));
+    EXPECT_EQ(sharingOptions(SharingKind::AutoCreate, a, s, false, true),
+              L({"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + s}));
+    EXPECT_EQ(sharingOptions(SharingKind::AotCache, a, s, true, true), L({"-XX:AOTCache=" + a}));
+    EXPECT_EQ(sharingOptions(SharingKind::AotCache, a, s, false, true),
+              L({"-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-XX:AOTCacheOutput=" + s}));
+    EXPECT_EQ(sharingOptions(SharingKind::AotCache, a, s, false, false), L());
+    EXPECT_EQ(sharingOptions(SharingKind::None, a, s, true, true), L());
+}
+
+TEST(LaunchSharing, TheApplicationsOwnSharingOptionsWin) {
+    for (const char* own : {"-Xshare:off", "-Xshare:on", "-XX:SharedArchiveFile=my.jsa", "-XX:AOTCache=app.aot",
+                            "-XX:ArchiveClassesAtExit=x.jsa", "-XX:+AutoCreateSharedArchive", "-XX:AOTMode=off",
+                            "-XX:-UseSharedSpaces"}) {
+        OptionList options = {"-Dmorlin.isVantrel=true", "-Xmx64m", own, "-Djava.class.path=a.jar"};
+        const std::string* found = ownSharingOption(options);
+        ASSERT_NE(found, nullptr) << own;
+        EXPECT_EQ(*found, own);
+    }
+    EXPECT_EQ(ownSharingOption({"-Xmx64m", "-Dshare=-Xshare:off", "-XX:+UseSerialGC"}), nullptr);
+}
+
+TEST(LaunchSharing, FingerprintFollowsRuntimeOptionsAndJarsButNotProperties) {
+    OptionList options = {"-Dmorlin.tempDir=c:\\t\\1", "-Xmx64m", "-Djava.class.path=c:\\a\\x.jar;c:\\a\\y.jar"};
+    std::vector<FileStamp> stamps(2);
+    stamps[0].size = 10;
+    stamps[1].writeTime = 5;
+    uint64_t base = sharingFingerprint("C:\\JRE", "17.0.15", options, stamps);
+    EXPECT_EQ(base, sharingFingerprint("c:\\jre", "17.0.15", options, stamps)) << "the home's case";
+    OptionList otherTemp = options;
+    otherTemp[0] = "-Dmorlin.tempDir=c:\\t\\2";
+    EXPECT_EQ(base, sharingFingerprint("C:\\JRE", "17.0.15", otherTemp, stamps)) << "a property";
+
+    EXPECT_NE(base, sharingFingerprint("C:\\JRE2", "17.0.15", options, stamps));
+    EXPECT_NE(base, sharingFingerprint("C:\\JRE", "17.0.16", options, stamps));
+    OptionList otherHeap = options;
+    otherHeap[1] = "-Xmx4g";
+    EXPECT_NE(base, sharingFingerprint("C:\\JRE", "17.0.15", otherHeap, stamps));
+    OptionList otherPath = options;
+    otherPath[2] = "-Djava.class.path=c:\\a\\x.jar";
+    EXPECT_NE(base, sharingFingerprint("C:\\JRE", "17.0.15", otherPath, stamps));
+    std::vector<FileStamp> updated = stamps;
+    updated[1].writeTime = 6;  // a jar replaced in place
+    EXPECT_NE(base, sharingFingerprint("C:\\JRE", "17.0.15", options, updated));
+
+    EXPECT_EQ(classPathElements(options), (std::vector<std::string>{"c:\\a\\x.jar", "c:\\a\\y.jar"}));
+    EXPECT_EQ(classPathElements({"-Djava.class.path=;a.jar;;", "-Xmx1m"}), std::vector<std::string>{"a.jar"});
+    EXPECT_TRUE(classPathElements({"-Xmx1m"}).empty());
+}
+
+TEST(LaunchSharing, FileNamesRecordTheSizeAndAreReadBackExactly) {
+    std::string stem = sharingStem(17, 0xFEDCBA9876543210ull);
+    EXPECT_EQ(stem, "java17-ba9876543210");
+    EXPECT_EQ(archiveFileName(stem, SharingKind::ArchiveAtExit, 118784), stem + ".118784.jsa");
+    EXPECT_EQ(archiveFileName(stem, SharingKind::AotCache, 9), stem + ".9.aot");
+    uint64_t size = 0;
+    EXPECT_TRUE(parseArchiveFileName(stem + ".118784.jsa", stem, SharingKind::ArchiveAtExit, &size));
+    EXPECT_EQ(size, 118784u);
+    EXPECT_TRUE(parseArchiveFileName("JAVA17-BA9876543210.5.JSA", stem, SharingKind::AutoCreate, &size));
+    EXPECT_EQ(size, 5u);
+    for (const std::string& bad : std::vector<std::string>{stem + ".jsa", stem + "..jsa", stem + ".12x.jsa", stem + ".12.aot",
+                                   stem + "0.12.jsa", "java17-000000000000.12.jsa",
+                                   stem + ".99999999999999999999999.jsa"})
+        EXPECT_FALSE(parseArchiveFileName(bad, stem, SharingKind::ArchiveAtExit, &size)) << bad;
+
+    EXPECT_EQ(scratchFileName(stem, 4242), stem + ".4242.tmp");
+    EXPECT_TRUE(isScratchFileName(stem + ".4242.tmp", stem));
+    EXPECT_FALSE(isScratchFileName(stem + ".lock", stem));
+    EXPECT_FALSE(isScratchFileName(stem + "..tmp", stem));
+    EXPECT_TRUE(isSharingFileName(stem + ".lock"));
+    EXPECT_TRUE(isSharingFileName("java25-00000000abcd.7.aot"));
+    EXPECT_FALSE(isSharingFileName("java-00000000abcd.7.aot"));
+    EXPECT_FALSE(isSharingFileName("java17-abc.jsa"));
+    EXPECT_FALSE(isSharingFileName("notes.txt"));
+}
+
+TEST(LaunchSharing, ApplicationFoldersAndArchiveMagic) {
+    EXPECT_EQ(applicationFolderName("com.example/App:1", "c:\\x\\a.exe"), "com.example_App_1");
+    EXPECT_EQ(applicationFolderName("..", "c:\\x\\a.exe"), ".._");
+    EXPECT_EQ(applicationFolderName(std::string(100, 'a').c_str(), ""), std::string(64, 'a'));
+    std::string byPath = applicationFolderName("", "C:\\Apps\\My App.exe");
+    EXPECT_EQ(byPath.substr(0, 7), "My_App-");
+    EXPECT_EQ(byPath.size(), 15u);
+    // The same folder on Windows, whose names ignore case.
+    std::string otherCase = applicationFolderName(nullptr, "c:\\apps\\my app.EXE");
+    EXPECT_EQ(byPath.substr(6), otherCase.substr(6)) << "a path in another case";
+    EXPECT_NE(byPath, applicationFolderName("", "C:\\Other\\My App.exe"));
+
+    const unsigned char dynamicHead[] = {0xA8, 0xAB, 0x0B, 0xF0}, staticHead[] = {0xA2, 0xAB, 0x0B, 0xF0};
+    const unsigned char zeros[] = {0, 0, 0, 0};
+    EXPECT_TRUE(hasArchiveMagic(dynamicHead, 4));
+    EXPECT_TRUE(hasArchiveMagic(staticHead, 4));
+    EXPECT_FALSE(hasArchiveMagic(zeros, 4)) << "a file cut before the VM wrote its header";
+    EXPECT_FALSE(hasArchiveMagic(dynamicHead, 3));
+
+    EXPECT_EQ(staleArchives({{"a", 1}, {"b", 3}, {"c", 2}, {"d", 0}}, 2), (std::vector<std::string>{"a", "d"}));
+    EXPECT_TRUE(staleArchives({{"a", 1}}, 2).empty());
 }

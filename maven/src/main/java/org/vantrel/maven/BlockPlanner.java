@@ -207,6 +207,17 @@ final class BlockPlanner {
         store("stopTimeout", Catalogue.STOP_TIMEOUT, Integer.toString(seconds));
     }
 
+    void classDataSharing(String mode) {
+        if (mode == null) {
+            return;
+        }
+        if (mode.equals("auto") || mode.equals("off")) {
+            store("classDataSharing", Catalogue.CLASS_DATA_SHARING, mode.equals("auto") ? "1" : "0");
+        } else {
+            problem("classDataSharing", "must be \"off\" or \"auto\", not \"" + mode + "\"");
+        }
+    }
+
     void redirect(String parameter, int key, int enabledKey, String file) {
         if (file == null) {
             return;

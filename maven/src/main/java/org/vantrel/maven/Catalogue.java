@@ -69,6 +69,7 @@ final class Catalogue {
     static final int FILE_COUNT = key("files.count");
     static final int FILE_NAMES = key("files.names");
     static final int STOP_TIMEOUT = key("service.stop_timeout");
+    static final int CLASS_DATA_SHARING = key("jvm.class_data_sharing");
     static final int SERVICE_DESCRIPTION = messageNamed("service_description").id;
 
     /** Messages are shown from 6000-character buffers. */

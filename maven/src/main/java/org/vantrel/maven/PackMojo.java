@@ -129,6 +129,10 @@ public class PackMojo extends AbstractMojo {
     @Parameter
     Integer stopTimeout;
 
+    /** "auto": the launcher keeps a class-data sharing archive per runtime and configuration; "off" (default). */
+    @Parameter
+    String classDataSharing;
+
     /** File that System.out goes to in a service and under /run-redirect; a trailing + appends. */
     @Parameter
     String redirectStdout;
@@ -215,6 +219,7 @@ public class PackMojo extends AbstractMojo {
         plan.redirects(redirectStderr, redirectStdout);
         plan.serviceDependencies(serviceDependencies);
         plan.stopTimeout(stopTimeout);
+        plan.classDataSharing(classDataSharing);
         List<String> archives = new ArrayList<>();
         for (String jar : libraries.keySet()) {
             archives.add("lib\\" + jar);
