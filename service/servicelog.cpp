@@ -69,20 +69,6 @@ bool serviceLogDisabled(const char* configured) {
     return true;
 }
 
-bool parseByteCount(const char* text, uint64_t* bytes) {
-    if (!text[0]) return false;
-    uint64_t value = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        uint64_t digit = static_cast<uint64_t>(*p - '0');
-        if (value > (UINT64_MAX - digit) / 10) return false;
-        value = value * 10 + digit;
-    }
-    if (value == 0) return false;
-    *bytes = value;
-    return true;
-}
-
 std::wstring rolledLogName(const std::wstring& path, unsigned index) {
     wchar_t number[16];
     formatTextW(number, sizeof number / sizeof number[0], L".%u", index);

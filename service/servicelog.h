@@ -54,10 +54,6 @@ std::wstring defaultServiceLogPath(const std::wstring& modulePath);
 // A configured log name: "none" (any case) means no log.
 bool serviceLogDisabled(const char* configured);
 
-// A size such as the packing tool writes it: decimal bytes, at least 1.
-// False for anything else (the caller then does not roll).
-bool parseByteCount(const char* text, uint64_t* bytes);
-
 // Rolling: "app.log" becomes "app.1.log", "app.1.log" becomes "app.2.log",
 // and so on up to keep files; a name without an extension gets ".1" and so
 // on at its end. Only the last path component's extension counts.

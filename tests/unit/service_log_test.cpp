@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "config/store.h"
 #include "service/servicelog.h"
 
 namespace {
