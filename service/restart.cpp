@@ -107,13 +107,14 @@ bool formatRestartLine(char* buffer, size_t capacity, const RestartPolicy& polic
                fits;
         break;
     case AfterChild::GiveUp:
-        if (policy.mode == RestartMode::Never)
-            fits = appendText(buffer, capacity, "the service stops and reports the failure") && fits;
-        else
-            fits = appendFormat(buffer, capacity,
-                                "giving up after %u restart%s; the service stops and reports the failure",
-                                decision.restart, decision.restart == 1 ? "" : "s") &&
+        if (policy.mode != RestartMode::Never)
+            fits = appendFormat(buffer, capacity, "giving up after %u restart%s; ", decision.restart,
+                                decision.restart == 1 ? "" : "s") &&
                    fits;
+        // The SCM hears of a failure only from a non-zero code.
+        fits = appendText(buffer, capacity,
+                          exitCode ? "the service stops and reports the failure" : "the service stops") &&
+               fits;
         if (lastOutput && lastOutput[0])
             fits = appendFormat(buffer, capacity, " (its last output: %s)", lastOutput) && fits;
         break;

@@ -243,6 +243,9 @@ std::string finishDrain(ChildRun& run, DWORD milliseconds) {
     if (!run.drainThread) return last;
     if (WaitForSingleObject(run.drainThread, milliseconds) == WAIT_OBJECT_0) {
         last = run.drain->lines.lastLine();
+        // The drain leaves its pipe open; a restart must not leave one
+        // behind per run.
+        CloseHandle(run.drain->readEnd);
         delete run.drain;
     } else {
         logError(L"the application's output is still open %d ms after its end", static_cast<int>(milliseconds));
@@ -408,16 +411,17 @@ void superviseChildren() {
         // files: a restart starts from nothing, as the first start did.
         if (decision.action == AfterChild::Restart && run.job) TerminateJobObject(run.job, kForcedChildExitCode);
         std::string last = finishDrain(run, kDrainWaitMilliseconds);
+        closeChildRun(run);
+        if (decision.action == AfterChild::Restart) detachShutdownChannel();
+        // Written once nothing of the child is held any more.
         char line[1024];
         formatRestartLine(line, sizeof line, policy, decision, exitCode, last.c_str());
         logLine(L"%S", line);
         serviceLogf("%s", line);
-        closeChildRun(run);
         if (decision.action != AfterChild::Restart) {
             if (decision.action == AfterChild::GiveUp) reportFailureEvent(line);
             finishService(exitCode, false);
         }
-        detachShutdownChannel();
         if (WaitForSingleObject(serviceStopRequested, decision.delayMs) == WAIT_OBJECT_0) {
             serviceLogf("stop requested during the restart delay; the application is not started again");
             finishService(0, false);
@@ -462,19 +466,19 @@ void awaitServiceThread() {
 void WINAPI serviceControlHandler(DWORD control) {
     logLine(L"control handler request %d", static_cast<int>(control));
     ControlOutcome outcome;
-    bool first = false;
     {
         Locked lock;
         outcome = applyControlRequest(serviceStatus, control);
         reportStatus(outcome.reportNumber);
         if (outcome.sendShutdown && WaitForSingleObject(serviceStopRequested, 0) != WAIT_OBJECT_0) {
+            // Logged before the service thread can wake to it, so the log
+            // reads in the order things happened.
+            serviceLogf(control == kControlShutdown ? "system shutdown: stopping the application"
+                                                    : "stop requested: stopping the application");
             serviceStopRequestTick = GetTickCount();
             SetEvent(serviceStopRequested);
-            first = true;
         }
     }
-    if (first) serviceLogf(control == kControlShutdown ? "system shutdown: stopping the application"
-                                                       : "stop requested: stopping the application");
     if (outcome.sendShutdown) sendShutdown(0);
 }
 

@@ -54,6 +54,23 @@ void noteFailure(const wchar_t* what) {
     closeLogFile();
 }
 
+// The folders above the log, made once when the log is first opened (a
+// folder that cannot be made shows as a failed open).
+void makeParentFolders() {
+    wchar_t folder[kPathCapacity];
+    copyTextW(folder, kPathCapacity, serviceLogPath);
+    if (textLengthW(folder, kPathCapacity) < 4) return;
+    // From the third character on, so a drive ("C:\\") or the start of a
+    // UNC name is never taken for a folder to make.
+    for (wchar_t* p = folder + 3; *p; ++p) {
+        if (*p != L'\\' && *p != L'/') continue;
+        wchar_t separator = *p;
+        *p = 0;
+        CreateDirectoryW(folder, nullptr);
+        *p = separator;
+    }
+}
+
 // With the lock held.
 bool ensureOpen() {
     if (serviceLogFile != INVALID_HANDLE_VALUE) return true;
@@ -149,6 +166,7 @@ void openServiceLog() {
         copyTextW(serviceLogPath, kPathCapacity, defaultServiceLogPath(getModulePathW()).c_str());
     }
     readRolling();
+    makeParentFolders();
     logLine(L"service log %s", serviceLogPath);
 }
 
