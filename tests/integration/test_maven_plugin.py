@@ -162,6 +162,12 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
         for line in ("TwinService", "EXTRA_CP", "notes.txt", "Twin needs Java 11 to 21", "D Hauptklass"):
             assert any(line in l for l in report), line
         assert any(l.split() == ["170", "service.stop_timeout", '"45"'] for l in report), "stop timeout"
+        unattended = {"171": '"on-failure"', "172": '"5"', "173": '"120"', "174": '"900"', "175": '"7"',
+                      "176": '"restart 60;restart 300;none"', "177": '"3600"', "178": '"delayed-auto"',
+                      "179": '"NT SERVICE\\\\TwinService"', "180": '"logs\\\\twin-service.log"',
+                      "181": '"524288"', "182": '"3"', "183": '"10485760"', "184": '"4"'}
+        shown = {l.split()[0]: l[l.index('"'):] for l in report if l.split() and l.split()[0] in unattended}
+        assert shown == unattended, shown
         # Without the defaults only the project's own texts remain in "de".
         assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch

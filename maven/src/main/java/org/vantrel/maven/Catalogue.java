@@ -35,6 +35,20 @@ final class Catalogue {
     static final int FILE_COUNT = 2002;
     static final int FILE_NAMES = 2003;
     static final int STOP_TIMEOUT = 170;
+    static final int RESTART = 171;
+    static final int RESTART_DELAY = 172;
+    static final int RESTART_MAX_DELAY = 173;
+    static final int RESTART_RESET_AFTER = 174;
+    static final int RESTART_LIMIT = 175;
+    static final int ON_FAILURE = 176;
+    static final int FAILURE_RESET_AFTER = 177;
+    static final int START_TYPE = 178;
+    static final int ACCOUNT = 179;
+    static final int SERVICE_LOG = 180;
+    static final int SERVICE_LOG_MAX_SIZE = 181;
+    static final int SERVICE_LOG_KEEP = 182;
+    static final int REDIRECT_MAX_SIZE = 183;
+    static final int REDIRECT_KEEP = 184;
     static final int SERVICE_DESCRIPTION = 20017;
 
     /** The general limit: values travel in 6000-character buffers. */
