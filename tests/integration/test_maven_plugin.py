@@ -117,6 +117,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
         "unsafe-name": "vantrel: files[0].name: '..\\escape.xml' contains '..'; embedded files stay inside the "
                        "temporary directory",
         "unknown-search": 'vantrel: search[0]: unknown type "bundeld"; did you mean "bundled"?',
+        "unknown-restart": 'vantrel: restart: "on_failure" is unknown; did you mean "on-failure"?',
     }
     for module, message in expected.items():
         assert f"[ERROR] {message}" in out, (module, out[-6000:])
@@ -125,6 +126,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
     assert not (errors / "missing-main" / "target" / "vantrel").exists()
     assert not (errors / "too-long" / "target" / "vantrel").exists()
     assert not (errors / "unknown-search" / "target" / "vantrel").exists()
+    assert not (errors / "unknown-restart" / "target" / "vantrel").exists()
     assert sorted(p.name for p in (errors / "unsafe-name" / "target" / "vantrel").iterdir()) == ["unsafe-name"]
     assert earlier.read_bytes() == b"earlier build"
 
