@@ -372,9 +372,12 @@ DWORD priorityClassOnly(DWORD value) {
     return value & classes;
 }
 
-// Bounds on waiting for the drain after the child's end: before a restart
-// the processes the child left have just been ended, so their pipe closes.
+// Bounds on waiting for the drain after the child's end. Before a restart
+// the processes the child left have just been ended, so their pipe closes
+// at once; after a stop they may still hold it, and the stop must not wait
+// long for them.
 constexpr DWORD kDrainWaitMilliseconds = 5000;
+constexpr DWORD kDrainWaitAfterStopMilliseconds = 1000;
 
 // Runs children until one ends for good. Returns only when a child cannot
 // be started (the failure has then been reported).
@@ -399,7 +402,7 @@ void superviseChildren() {
         bool forced = waitForChild(run.process, run.job);
         DWORD exitCode = childExitCode(run);
         if (forced || stopRequested()) {
-            finishDrain(run, kDrainWaitMilliseconds);
+            finishDrain(run, kDrainWaitAfterStopMilliseconds);
             serviceLogf("the application ended with exit code %u after the stop request",
                         static_cast<unsigned>(exitCode));
             closeChildRun(run);
