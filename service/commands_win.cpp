@@ -124,7 +124,10 @@ using QueryConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
 // where it is missing; null then.
 FARPROC advapiEntry(const char* name) {
     HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    return advapi ? GetProcAddress(advapi, name) : nullptr;
+    FARPROC entry = advapi ? GetProcAddress(advapi, name) : nullptr;
+    // A warning that follows names this error rather than an older one.
+    if (!entry) SetLastError(ERROR_PROC_NOT_FOUND);
+    return entry;
 }
 
 ChangeConfig2 changeConfig2Entry() {
