@@ -30,6 +30,23 @@ constexpr int ApplicationId = 160;
 constexpr int SplashSetting = 163;
 constexpr int OnlyOwnRuntimes = 165;
 constexpr int ServiceStopTimeout = 170;  // seconds; absent or 0: 30
+// Running unattended: restarts by the service process, recovery actions and
+// start type and account registered at install, the service log, and the
+// rolling of the service log and the redirection files.
+constexpr int ServiceRestart = 171;            // "never", "on-failure", "always"
+constexpr int ServiceRestartDelay = 172;       // seconds before the first restart
+constexpr int ServiceRestartMaxDelay = 173;    // seconds the doubling delay stops at
+constexpr int ServiceRestartResetAfter = 174;  // seconds of running that start the count over
+constexpr int ServiceRestartLimit = 175;       // restarts before the service gives up
+constexpr int ServiceOnFailure = 176;          // SCM recovery actions, "restart 60;none"
+constexpr int ServiceFailureResetAfter = 177;  // seconds after which the SCM's failure count resets
+constexpr int ServiceStart = 178;              // "auto", "delayed-auto", "demand"
+constexpr int ServiceAccount = 179;            // the account the service runs as
+constexpr int ServiceLog = 180;                // the service log file, or "none"
+constexpr int ServiceLogMaxSize = 181;         // bytes; absent: the log never rolls
+constexpr int ServiceLogKeep = 182;            // rolled service logs kept
+constexpr int RedirectMaxSize = 183;           // bytes; absent: the redirection files never roll
+constexpr int RedirectKeep = 184;              // rolled redirection files kept
 constexpr int ClassDataSharing = 190;  // 1: the launcher manages class-data sharing; absent or 0: off
 constexpr int LauncherFamily = 2001;
 constexpr int EmbeddedFileCount = 2002;

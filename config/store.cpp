@@ -94,3 +94,17 @@ bool getMessageOrConfig(int id, wchar_t* buffer, size_t n) {
     if (n > 0 && buffer[0] == 0) return getConfigWide(id, buffer, n);
     return ok;
 }
+
+bool parseByteCount(const char* text, uint64_t* bytes) {
+    if (!text[0]) return false;
+    uint64_t value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        uint64_t digit = static_cast<uint64_t>(*p - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
+    }
+    if (value == 0) return false;
+    *bytes = value;
+    return true;
+}

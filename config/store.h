@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Filling (block reader and tests only). A later value replaces an earlier one.
@@ -26,3 +27,7 @@ bool getMessageOrConfig(int id, wchar_t* buffer, size_t n);
 
 // Whether the configuration block holds the key at all.
 bool hasConfigValue(int key);
+
+// A size as the packing tool writes it (the rolling of logs): decimal
+// bytes, at least 1, nothing else. False for anything else.
+bool parseByteCount(const char* text, uint64_t* bytes);

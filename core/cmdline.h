@@ -29,11 +29,19 @@ struct CommandRequest {
     bool hasServiceName = false;  // the tail named a service after the word
     std::string serviceName;      // the name from the tail, when present
     std::string word;             // the command word as compared
+    // The account options of the install words: "--user NAME" and
+    // "--password-file FILE" (a value with blanks in double quotes).
+    std::string user;
+    std::string passwordFile;
+    bool hasPasswordFile = false;
+    std::string optionProblem;  // not empty: the options cannot be used, and why
 };
 
 // Parses the narrow command tail (the command line without the program
 // name). Returns the request; `command` is None when the tail does not
-// start with '/' or '-' or the word matches no command.
+// start with '/' or '-' or the word matches no command. Between the word
+// and the service name come "non-interactive" and, for the install words,
+// the account options.
 CommandRequest parseCommandTail(const char* tail);
 
 // The narrow command tail: the command line without the program name

@@ -17,20 +17,19 @@
 namespace {
 
 int runServiceCommand(const CommandRequest& request) {
-    int installType = getConfigInt(key::ExecutableType) == 4 ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     switch (request.command) {
     case ServiceCommand::Help:
         printUsage();
         return 0;
-    case ServiceCommand::Install: return installService(installType, request.interactive);
+    case ServiceCommand::Install: return installService(InstallWord::Install, request);
     case ServiceCommand::InstallAndStart: {
         // Starting what failed to install would start an older
         // registration, or report a second failure over the first.
-        int installed = installService(installType, request.interactive);
+        int installed = installService(InstallWord::Install, request);
         return installed == 0 ? startService() : installed;
     }
-    case ServiceCommand::InstallAuto: return installService(SERVICE_AUTO_START, request.interactive);
-    case ServiceCommand::InstallDemand: return installService(SERVICE_DEMAND_START, request.interactive);
+    case ServiceCommand::InstallAuto: return installService(InstallWord::InstallAuto, request);
+    case ServiceCommand::InstallDemand: return installService(InstallWord::InstallDemand, request);
     case ServiceCommand::Uninstall: return uninstallService(true);
     case ServiceCommand::Stop: return stopService(true);
     case ServiceCommand::Start: return startService();

@@ -44,6 +44,13 @@ ServiceStatusRecord serviceStatus;
 ShutdownChannel shutdownChannel;
 wchar_t serviceChildCommandLine[kLongCapacity];
 
+wchar_t serviceLogPath[kPathCapacity];
+uint64_t serviceLogMaxSize = 0;
+unsigned serviceLogKeep = 8;
+uint64_t serviceLogSize = 0;
+bool serviceLogFailing = false;
+uint32_t serviceLogRetryTick = 0;
+
 bool messageBoxesShown = true;
 
 bool logInitialised = false;

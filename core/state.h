@@ -71,6 +71,16 @@ extern ServiceStatusRecord serviceStatus;        // the record reported to the S
 extern ShutdownChannel shutdownChannel;          // the child's standard input, once the child runs
 extern wchar_t serviceChildCommandLine[kLongCapacity];  // built before the child starts
 
+// --- The service log (service/servicelog_win.cpp openServiceLog, in
+// serviceMain; then the drain threads, the service thread and the handler
+// write lines under serviceLogLock).
+extern wchar_t serviceLogPath[kPathCapacity];  // empty: no service log
+extern uint64_t serviceLogMaxSize;             // 0: the log never rolls
+extern unsigned serviceLogKeep;                // rolled logs kept
+extern uint64_t serviceLogSize;                // bytes in the open log
+extern bool serviceLogFailing;                 // the last open or write failed
+extern uint32_t serviceLogRetryTick;           // ... and when it may be tried again
+
 // --- Error reporting (core/errors_win.cpp setMessageBoxMode, at start and
 // for the service process).
 extern bool messageBoxesShown;

@@ -81,6 +81,9 @@ constexpr char kPropJavaCommand[] = "sun.java.command";
 constexpr char kPropLibraryPath[] = "java.library.path";
 constexpr char kPropClassPath[] = "java.class.path";
 constexpr char kPropNoRedirect[] = "vantrel.noRedir";
+// The rolling of the redirection files, passed only when the project asks for it.
+constexpr char kPropRedirectMaxSize[] = "vantrel.redirect.maxSize";
+constexpr char kPropRedirectKeep[] = "vantrel.redirect.keep";
 
 // Positions in the String[] handed to the launcher class's main; the
 // application's own arguments follow from kArgFirstApplication on.

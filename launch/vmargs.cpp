@@ -107,5 +107,24 @@ void closeOptionList(OptionList& options, bool serviceMode, bool noRedirect) {
         logLine(L"service: adding -Xrs");
         options.push_back("-Xrs");
     }
-    if (noRedirect) options.push_back(std::string("-D") + kPropNoRedirect + "=true");
+    if (noRedirect) {
+        options.push_back(std::string("-D") + kPropNoRedirect + "=true");
+        return;
+    }
+    if (!hasConfigValue(key::RedirectMaxSize)) return;
+    // Checked here as the launcher checks every number it reads: a value
+    // the runtime would refuse is left out, with a line that says why.
+    char size[32], keep[8];
+    getConfigString(key::RedirectMaxSize, size, sizeof size);
+    getConfigString(key::RedirectKeep, keep, sizeof keep);
+    uint64_t bytes = 0;
+    bool keepOk = !keep[0] || (strspn(keep, "0123456789") == strlen(keep) && strlen(keep) <= 3);
+    if (!parseByteCount(size, &bytes) || !keepOk) {
+        logError(L"config keys %d and %d hold \"%S\" and \"%S\", not a size in bytes and a count from 0 to 999; "
+                 L"the redirection files do not roll",
+                 key::RedirectMaxSize, key::RedirectKeep, size, keep);
+        return;
+    }
+    options.push_back(std::string("-D") + kPropRedirectMaxSize + "=" + size);
+    if (keep[0]) options.push_back(std::string("-D") + kPropRedirectKeep + "=" + keep);
 }

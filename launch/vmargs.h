@@ -30,7 +30,8 @@ bool versionPrefixMatches(const char* version, const std::string& prefix);
 void collectVmOptionsWith(const ArgumentVector& arguments, const char* jvmVersion, const OptionLineHooks& hooks);
 
 // Portable: "-Xrs" in service mode unless present, then the no-redirection
-// switch.
+// switch, or, when the output is redirected and the project rolls the
+// redirection files (config keys 183 and 184), their size and count.
 void closeOptionList(OptionList& options, bool serviceMode, bool noRedirect);
 
 #ifdef _WIN32

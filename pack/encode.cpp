@@ -273,3 +273,50 @@ std::string closestName(const std::string& name, const std::vector<std::string>&
     }
     return best;
 }
+
+namespace {
+
+constexpr unsigned long long kMinLogSize = 1024;
+constexpr unsigned long long kMaxLogSize = 1024ull * 1024 * 1024 * 1024;
+
+}  // namespace
+
+bool checkSizeBytes(unsigned long long bytes, std::string* error) {
+    if (bytes >= kMinLogSize && bytes <= kMaxLogSize) return true;
+    *error = "must lie between 1 KB and 1024 GB, not " + std::to_string(bytes) + " bytes";
+    return false;
+}
+
+bool parseSizeText(const std::string& text, unsigned long long* bytes, std::string* error) {
+    const std::string usage = " is not a size; write a number of bytes or a number and a unit, such as \"10 MB\" "
+                              "(units B, KB, MB, GB; 1 KB = 1024 bytes)";
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
+    if (digits == 0 || digits > 13) {
+        *error = "\"" + text + "\"" + usage;
+        return false;
+    }
+    unsigned long long number = std::stoull(text.substr(0, digits));
+    std::string unit;
+    for (size_t i = digits; i < text.size(); ++i)
+        if (text[i] != ' ') unit += static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    unsigned long long factor = 0;
+    if (unit.empty() || unit == "B") factor = 1;
+    else if (unit == "KB") factor = 1024;
+    else if (unit == "MB") factor = 1024ull * 1024;
+    else if (unit == "GB") factor = 1024ull * 1024 * 1024;
+    if (!factor) {
+        *error = "\"" + text + "\"" + usage;
+        return false;
+    }
+    if (number > kMaxLogSize / factor) {
+        *error = "\"" + text + "\" must lie between 1 KB and 1024 GB";
+        return false;
+    }
+    *bytes = number * factor;
+    if (!checkSizeBytes(*bytes, error)) {
+        *error = "\"" + text + "\" " + *error;
+        return false;
+    }
+    return true;
+}

@@ -47,6 +47,12 @@ bool versionBoundsCompatible(const std::string& minimum, const std::string& maxi
 // Characters the launcher would misread in a narrow value (controls).
 bool checkNoControlCharacters(const std::string& text, std::string* error);
 
+// A file size for the rolling of logs: a number of bytes, or a number and
+// a unit B, KB, MB or GB (1 KB = 1024 bytes; case and a blank between do
+// not matter), from 1 KB to 1024 GB.
+bool parseSizeText(const std::string& text, unsigned long long* bytes, std::string* error);
+bool checkSizeBytes(unsigned long long bytes, std::string* error);
+
 size_t editDistance(const std::string& a, const std::string& b);
 // The candidate closest to `name`, or empty when none is close enough.
 std::string closestName(const std::string& name, const std::vector<std::string>& candidates);

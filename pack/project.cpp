@@ -8,6 +8,7 @@
 #include "config/keys.h"
 #include "pack/encode.h"
 #include "pack/project_internal.h"
+#include "service/servicelog.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ const Rule kRules[] = {
     {"redirect.stderr", SettingKind::Redirect},
     {"redirect.stdout", SettingKind::Redirect},
     {"redirect.runtime_flag", SettingKind::Flag},
+    {"redirect.max_size", SettingKind::Size},
+    {"redirect.keep", SettingKind::Count},
     {"splash.enabled", SettingKind::Flag},
     {"splash.text_settings", SettingKind::Flag},
     {"splash.secondary_flag", SettingKind::Flag},
@@ -73,6 +76,18 @@ const Rule kRules[] = {
     {"version.copyright", SettingKind::VersionText},
     {"version.original_filename", SettingKind::VersionText},
     {"version.internal_name", SettingKind::VersionText},
+    {"service.restart", SettingKind::Word},
+    {"service.restart_delay", SettingKind::Count},
+    {"service.restart_max_delay", SettingKind::Count},
+    {"service.restart_reset_after", SettingKind::Count},
+    {"service.restart_limit", SettingKind::Count},
+    {"service.on_failure", SettingKind::Recovery},
+    {"service.failure_reset_after", SettingKind::Count},
+    {"service.start", SettingKind::Word},
+    {"service.account", SettingKind::Account},
+    {"service.log", SettingKind::ServiceLog},
+    {"service.log_max_size", SettingKind::Size},
+    {"service.log_keep", SettingKind::Count},
     {"build.stub", SettingKind::BuildStub},
     {"build.arch", SettingKind::BuildArch},
     {"build.default_translations", SettingKind::BuildTranslations},
@@ -170,6 +185,31 @@ void walkTopLevel(ProjectContext& ctx, const toml::table& root) {
             walkTable(ctx, *node.as_table(), name);
         else
             reportUnknown(ctx, key, "");
+    }
+    // Settings that only mean something beside another one.
+    const struct {
+        int key, needs;
+        const char *path, *needed;
+    } companions[] = {
+        {key::ServiceFailureResetAfter, key::ServiceOnFailure, "service.failure_reset_after", "service.on_failure"},
+        {key::RedirectMaxSize, 0, "redirect.max_size", "redirect.stdout or redirect.stderr"},
+        {key::RedirectKeep, key::RedirectMaxSize, "redirect.keep", "redirect.max_size"},
+        {key::ServiceLogKeep, key::ServiceLogMaxSize, "service.log_keep", "service.log_max_size"},
+    };
+    for (const auto& c : companions) {
+        bool present = c.needs ? ctx.settings.count(c.needs) > 0
+                               : ctx.settings.count(key::RedirectOutFile) + ctx.settings.count(key::RedirectErrFile) > 0;
+        if (!ctx.settings.count(c.key) || present) continue;
+        const toml::node* where = root.at_path(c.path).node();
+        ctx.error(where ? where->source() : toml::source_region{},
+                  std::string(c.path) + " has no effect without " + c.needed + "; add it or remove this setting");
+    }
+    auto log = ctx.settings.find(key::ServiceLog);
+    if (log != ctx.settings.end() && serviceLogDisabled(log->second.c_str()) &&
+        ctx.settings.count(key::ServiceLogMaxSize)) {
+        const toml::node* where = root.at_path("service.log_max_size").node();
+        ctx.error(where ? where->source() : toml::source_region{},
+                  "service.log_max_size has no effect with service.log = \"none\"; remove one of them");
     }
     auto min = ctx.settings.find(key::MinVersion), max = ctx.settings.find(key::MaxVersion);
     if (min != ctx.settings.end() && max != ctx.settings.end() && !versionBoundsCompatible(min->second, max->second)) {

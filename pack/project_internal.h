@@ -80,6 +80,12 @@ enum class SettingKind {
     Description,
     StopTimeout,
     ClassDataSharing,
+    Word,       // one of a few words (service.restart, service.start)
+    Count,      // a number within the range its path allows
+    Size,       // a size such as "10 MB", stored in bytes
+    Recovery,   // service.on_failure
+    Account,    // service.account
+    ServiceLog, // service.log: a file name or "none"
     BuildStub,
     BuildArch,
     BuildTranslations,

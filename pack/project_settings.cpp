@@ -1,7 +1,9 @@
 // The readable settings of a project file: how each kind of value is
 // checked and which key it is stored under.
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "config/catalogue.h"
 #include "config/keys.h"
@@ -9,6 +11,7 @@
 #include "pack/project_internal.h"
 #include "pack/text_codec.h"
 #include "pack/value_limits.h"
+#include "service/install.h"
 
 namespace {
 
@@ -166,6 +169,109 @@ void readClassDataSharing(ProjectContext& ctx, const toml::node& node, const std
     if (value == "auto") storeSetting(ctx, node, path, keyOf(path), "1");
     else if (value == "off") storeSetting(ctx, node, path, keyOf(path), "0");
     else ctx.error(node, path + " must be \"off\" or \"auto\", not \"" + value + "\"");
+// The words a Word setting takes.
+void readWord(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    static const struct {
+        const char* path;
+        std::vector<std::string> words;
+    } choices[] = {
+        {"service.restart", {"never", "on-failure", "always"}},
+        {"service.start", {"auto", "delayed-auto", "demand"}},
+    };
+    std::string value;
+    if (!readString(ctx, node, path, &value)) return;
+    for (const auto& choice : choices) {
+        if (path != choice.path) continue;
+        if (std::find(choice.words.begin(), choice.words.end(), value) != choice.words.end()) {
+            storeSetting(ctx, node, path, keyOf(path), value);
+            return;
+        }
+        std::string list, close = closestName(value, choice.words);
+        for (const std::string& word : choice.words) list += (list.empty() ? "\"" : ", \"") + word + "\"";
+        ctx.error(node, path + " \"" + value + "\" is unknown; " +
+                            (close.empty() ? "use " + list : "did you mean \"" + close + "\"?"));
+        return;
+    }
+}
+
+// The range a Count setting allows.
+void readCount(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    static const struct {
+        const char* path;
+        long long min, max;
+    } ranges[] = {
+        {"service.restart_delay", 0, 86400},        {"service.restart_max_delay", 0, 86400},
+        {"service.restart_reset_after", 0, INT32_MAX}, {"service.restart_limit", 0, 1000000},
+        {"service.failure_reset_after", 0, INT32_MAX}, {"service.log_keep", 0, 999},
+        {"redirect.keep", 0, 999},
+    };
+    int number = 0;
+    for (const auto& range : ranges)
+        if (path == range.path && readInt32(ctx, node, path, range.min, range.max, &number))
+            storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
+}
+
+void readSize(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    unsigned long long bytes = 0;
+    std::string error;
+    if (const auto* number = node.as_integer()) {
+        if (number->get() < 0 || !checkSizeBytes(static_cast<unsigned long long>(number->get()), &error)) {
+            ctx.error(node, path + " " + (error.empty() ? "must not be negative" : error));
+            return;
+        }
+        bytes = static_cast<unsigned long long>(number->get());
+    } else if (const auto* text = node.as_string()) {
+        if (!parseSizeText(text->get(), &bytes, &error)) {
+            ctx.error(node, path + ": " + error);
+            return;
+        }
+    } else {
+        ctx.error(node, path + " must be a size such as \"10 MB\" or a number of bytes, not " + describeValue(node));
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), std::to_string(bytes));
+}
+
+void readRecovery(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::vector<std::string> items;
+    if (!readTextList(ctx, node, path, &items)) return;
+    std::string joined;
+    for (const std::string& item : items) joined += (joined.empty() ? "" : ";") + item;
+    std::vector<ScmAction> actions;
+    std::string problem;
+    if (!parseRecoveryActions(joined, &actions, &problem)) {
+        ctx.error(node, problem);
+        return;
+    }
+    if (actions.empty()) {
+        ctx.error(node, path + " names no action; leave the setting out for none");
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), recoveryActionsText(actions));
+}
+
+void readAccount(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (!readString(ctx, node, path, &utf8) || !toAnsiText(ctx, node, path, utf8, &ansi)) return;
+    if (!serviceAccountAccepted(ansi)) {
+        ctx.error(node, path + " \"" + utf8 +
+                            "\" is not LocalSystem, NT AUTHORITY\\LocalService, NT AUTHORITY\\NetworkService or "
+                            "NT SERVICE\\<name>; a user account is given with its password when installing: "
+                            "/install --user NAME --password-file FILE");
+        return;
+    }
+    storeSetting(ctx, node, path, keyOf(path), ansi);
+}
+
+void readServiceLog(ProjectContext& ctx, const toml::node& node, const std::string& path) {
+    std::string utf8, ansi;
+    if (!readString(ctx, node, path, &utf8)) return;
+    if (utf8.empty()) {
+        ctx.error(node, path + " is empty; write \"none\" to discard the application's output, or leave the "
+                               "setting out for the default file beside the executable");
+        return;
+    }
+    if (toAnsiText(ctx, node, path, utf8, &ansi)) storeSetting(ctx, node, path, keyOf(path), ansi);
 }
 
 void readBuild(ProjectContext& ctx, SettingKind kind, const toml::node& node, const std::string& path) {
@@ -205,6 +311,12 @@ void applySetting(ProjectContext& ctx, SettingKind kind, const toml::node& node,
             storeSetting(ctx, node, path, keyOf(path), std::to_string(number));
         break;
     case SettingKind::ClassDataSharing: readClassDataSharing(ctx, node, path); break;
+    case SettingKind::Word: readWord(ctx, node, path); break;
+    case SettingKind::Count: readCount(ctx, node, path); break;
+    case SettingKind::Size: readSize(ctx, node, path); break;
+    case SettingKind::Recovery: readRecovery(ctx, node, path); break;
+    case SettingKind::Account: readAccount(ctx, node, path); break;
+    case SettingKind::ServiceLog: readServiceLog(ctx, node, path); break;
     case SettingKind::Family: readFamily(ctx, node, path); break;
     case SettingKind::ExecutableType: readExecutableType(ctx, node, path); break;
     case SettingKind::CommandLine: readCommandLine(ctx, node, path); break;

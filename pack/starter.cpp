@@ -64,10 +64,16 @@ dir = "lib"
 # [redirect]
 # stderr = "error.log"
 # stdout = "output.log+"
+# max_size = "10 MB"
 
 # [service]
 # description = "Runs MyApp in the background."
 # dependencies = ["Tcpip"]
+# Start the application again when it fails (after 10 s, then twice as long).
+# restart = "on-failure"
+# start = "delayed-auto"
+# account = 'NT AUTHORITY\NetworkService'
+# log_max_size = "10 MB"
 
 # Files packed into the executable and extracted into a temporary folder
 # at each start; archives at the top of that folder join the class path.

@@ -26,9 +26,11 @@ wine_start() {
   sleep 0.5
   # The first Wine program starts the prefix's services (services.exe and
   # the rest), which inherit its standard output and error and outlive it.
-  # Start them here, with nothing attached, so no test's output pipe is
-  # ever held open by them.
-  "$WINE64" wineboot </dev/null >/dev/null 2>&1 || true
+  # Start them here, with no pipe attached, so no test's output pipe is
+  # ever held open by them. Their standard error goes to a file: Wine
+  # writes its own messages there for the service processes the SCM starts
+  # (the event log, for one, is only such a line), and tests read it.
+  "$WINE64" wineboot </dev/null >/dev/null 2>>"$WINEPREFIX/services-stderr.log" || true
 }
 
 wine_stop() {
@@ -44,7 +46,7 @@ wine32_start() {
   [ -f "$WINEPREFIX32/system.reg" ] || { echo "wine32: no prefix $WINEPREFIX32; run scripts/setup32.sh" >&2; return 1; }
   WINEPREFIX="$WINEPREFIX32" "$WINE32" --server -p </dev/null >/dev/null 2>&1 &
   sleep 0.5
-  WINEPREFIX="$WINEPREFIX32" "$WINE32" wineboot </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX="$WINEPREFIX32" "$WINE32" wineboot </dev/null >/dev/null 2>>"$WINEPREFIX32/services-stderr.log" || true
 }
 
 wine32_stop() {

@@ -3,9 +3,12 @@
 
 #include <string>
 
-// startType is the SCM's start type: SERVICE_AUTO_START or
-// SERVICE_DEMAND_START.
-int installService(int startType, bool interactive);
+#include "core/cmdline.h"
+#include "service/install.h"
+
+// Registers the service: the word's start type, and the interactive flag
+// and account options of the command line.
+int installService(InstallWord word, const CommandRequest& command);
 int uninstallService(bool print);
 int stopService(bool print);
 int startService();

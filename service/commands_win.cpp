@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "files/paths.h"
 #include "service/commands.h"
+#include "service/install_win.h"
 #include "service/stopwait.h"
 
 namespace {
@@ -117,25 +118,181 @@ std::vector<char> quotedModulePath() {
     return quoted;
 }
 
+using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+using QueryConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
+
+// An advapi32 entry looked up at run time, so the launcher stays loadable
+// where it is missing; null then.
+FARPROC advapiEntry(const char* name) {
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    FARPROC entry = advapi ? GetProcAddress(advapi, name) : nullptr;
+    // A warning that follows names this error rather than an older one.
+    if (!entry) SetLastError(ERROR_PROC_NOT_FOUND);
+    return entry;
+}
+
+ChangeConfig2 changeConfig2Entry() {
+    return reinterpret_cast<ChangeConfig2>(reinterpret_cast<void (*)()>(advapiEntry("ChangeServiceConfig2W")));
+}
+
 // The description is set when advapi32 offers ChangeServiceConfig2W; the
 // lookup at run time keeps the launcher loadable where it does not.
 void setDescription(SC_HANDLE service) {
     wchar_t text[kPathCapacity];
     getMessage(msg::ServiceDescription, text, kPathCapacity);
     if (!text[0]) return;
-    HMODULE advapi = GetModuleHandleA("advapi32.dll");
-    if (!advapi) return;
-    FARPROC entry = GetProcAddress(advapi, "ChangeServiceConfig2W");
-    if (!entry) return;
-    using ChangeConfig2 = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-    auto changeConfig2 = reinterpret_cast<ChangeConfig2>(reinterpret_cast<void (*)()>(entry));
+    ChangeConfig2 changeConfig2 = changeConfig2Entry();
+    if (!changeConfig2) return;
     SERVICE_DESCRIPTIONW description = {text};
     changeConfig2(service, SERVICE_CONFIG_DESCRIPTION, &description);
 }
 
+std::string configText(int key) {
+    char text[kPathCapacity];
+    getConfigString(key, text, kPathCapacity);
+    return text;
+}
+
+// Whether the system kept the recovery actions as they were set: some
+// accept the call and keep nothing.
+bool recoveryKept(SC_HANDLE service, const InstallPlan& plan) {
+    auto query = reinterpret_cast<QueryConfig2>(reinterpret_cast<void (*)()>(advapiEntry("QueryServiceConfig2W")));
+    if (!query) return false;
+    // SERVICE_FAILURE_ACTIONSW holds pointers: keep the buffer aligned for them.
+    union {
+        SERVICE_FAILURE_ACTIONSW actions;
+        BYTE bytes[4096];
+    } buffer;
+    DWORD needed = 0;
+    if (!query(service, SERVICE_CONFIG_FAILURE_ACTIONS, buffer.bytes, sizeof buffer, &needed)) return false;
+    bool same = buffer.actions.cActions == plan.actions.size() &&
+                buffer.actions.dwResetPeriod == plan.resetPeriodSeconds;
+    for (size_t i = 0; same && i < plan.actions.size(); ++i) {
+        const SC_ACTION& kept = buffer.actions.lpsaActions[i];
+        same = static_cast<uint32_t>(kept.Type) == plan.actions[i].type && kept.Delay == plan.actions[i].delayMs;
+    }
+    if (!same) SetLastError(ERROR_INVALID_DATA);
+    return same;
+}
+
+// What the install registers beyond the service itself. Whatever the
+// system refuses is said, but the service stays installed: it runs, only
+// without that part.
+void registerExtras(SC_HANDLE service, InstallPlan& plan) {
+    ChangeConfig2 changeConfig2 = changeConfig2Entry();
+    if (plan.recovery) {
+        std::vector<SC_ACTION> storage;
+        SERVICE_FAILURE_ACTIONSW actions;
+        toWindowsFailureActions(failureActionsRecord(plan), actions, storage);
+        if (!changeConfig2 || !changeConfig2(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions))
+            say("Warning: the system refused the recovery actions (error %d).\n", static_cast<int>(GetLastError()));
+        else if (!recoveryKept(service, plan))
+            say("Warning: the system did not keep the recovery actions (error %d).\n",
+                static_cast<int>(GetLastError()));
+        SERVICE_FAILURE_ACTIONS_FLAG flag = toWindowsFailureActionsFlag(failureActionsFlagRecord());
+        if (!changeConfig2 || !changeConfig2(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag))
+            say("Warning: the system refused to run the recovery actions when the application fails (error %d); "
+                "they run only when the service process itself ends unexpectedly.\n",
+                static_cast<int>(GetLastError()));
+    }
+    if (plan.delayedAutoStart) {
+        SERVICE_DELAYED_AUTO_START_INFO delayed = toWindowsDelayedAutoStart(delayedAutoStartRecord(plan));
+        if (!changeConfig2 || !changeConfig2(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed))
+            say("Warning: the system refused the delayed automatic start (error %d); the service starts "
+                "automatically without delay.\n",
+                static_cast<int>(GetLastError()));
+    }
+}
+
+// The password of a user account, in one fixed buffer that is wiped when it
+// goes: it is never stored, printed or logged.
+class Password {
+public:
+    Password() = default;
+    ~Password() { SecureZeroMemory(text_, sizeof text_); }
+    Password(const Password&) = delete;
+    Password& operator=(const Password&) = delete;
+    // Reads the first line of the file. False after saying why.
+    bool read(const std::string& file);
+    const char* get() const { return given_ ? text_ : nullptr; }
+
+private:
+    char text_[4 * kMaxPasswordLength + 4] = {};
+    bool given_ = false;
+};
+
+bool Password::read(const std::string& file) {
+    HANDLE handle = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        say("Could not read the password file '%s' (error %d).\n", file.c_str(), static_cast<int>(GetLastError()));
+        return false;
+    }
+    char raw[4 * kMaxPasswordLength + 8];
+    DWORD size = 0;
+    BOOL read = ReadFile(handle, raw, sizeof raw, &size, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(handle);
+    if (!read) {
+        SecureZeroMemory(raw, sizeof raw);
+        say("Could not read the password file '%s' (error %d).\n", file.c_str(), static_cast<int>(error));
+        return false;
+    }
+    PasswordSpan span = findPassword(raw, size);
+    bool ok = span.ok;
+    if (ok && span.utf8) {
+        // UTF-8 text: through UTF-16 to the ANSI code page CreateServiceA takes.
+        wchar_t wide[kMaxPasswordLength + 1];
+        int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, raw + span.offset,
+                                        static_cast<int>(span.length), wide, kMaxPasswordLength);
+        BOOL lossy = FALSE;
+        int bytes = units > 0 ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, units, text_,
+                                                    static_cast<int>(sizeof text_ - 1), nullptr, &lossy)
+                              : 0;
+        SecureZeroMemory(wide, sizeof wide);
+        ok = bytes > 0 && !lossy;
+        if (ok) text_[bytes] = 0;
+    } else if (ok) {
+        copyTextN(text_, sizeof text_, raw + span.offset, span.length);
+    }
+    SecureZeroMemory(raw, sizeof raw);
+    if (!ok) {
+        SecureZeroMemory(text_, sizeof text_);
+        say("The password file '%s' holds no usable password: its first line must be the password, at most %d "
+            "characters that the ANSI code page can carry.\n",
+            file.c_str(), static_cast<int>(kMaxPasswordLength));
+        return false;
+    }
+    given_ = true;
+    return true;
+}
+
 }  // namespace
 
-int installService(int startType, bool interactive) {
+int installService(InstallWord word, const CommandRequest& command) {
+    if (!command.optionProblem.empty()) {
+        say("Could not install: %s.\n", command.optionProblem.c_str());
+        return 1;
+    }
+    InstallRequest request;
+    request.word = word;
+    request.interactive = command.interactive;
+    request.executableType = getConfigInt(key::ExecutableType);
+    request.start = configText(key::ServiceStart);
+    request.account = configText(key::ServiceAccount);
+    request.user = command.user;
+    request.onFailure = configText(key::ServiceOnFailure);
+    request.hasFailureResetAfter = hasConfigValue(key::ServiceFailureResetAfter);
+    request.failureResetAfter = configText(key::ServiceFailureResetAfter);
+    InstallPlan plan;
+    std::string problem;
+    if (!planInstall(request, &plan, &problem)) {
+        say("Could not install: %s.\n", problem.c_str());
+        return 1;
+    }
+    Password password;
+    if (command.hasPasswordFile && !password.read(command.passwordFile)) return 1;
+
     uninstallService(false);
     ServiceConnection connection;
     if (!connect(connection, SC_MANAGER_ALL_ACCESS, 0, true)) return 1;
@@ -144,17 +301,25 @@ int installService(int startType, bool interactive) {
     getConfigString(key::ServiceDependencies, dependencyKey, kPathCapacity);
     std::string dependencies = buildDependencyList(dependencyKey);
 
-    DWORD serviceType = SERVICE_WIN32_OWN_PROCESS | (interactive ? SERVICE_INTERACTIVE_PROCESS : 0);
-    ScHandle service(CreateServiceA(connection.manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS, serviceType,
-                                    static_cast<DWORD>(startType), SERVICE_ERROR_NORMAL, binaryPath.data(),
-                                    nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(),
-                                    nullptr, nullptr));
+    // No account name is LocalSystem, as the service has always been registered.
+    const char* account = plan.account.empty() ? nullptr : plan.account.c_str();
+    ScHandle service(CreateServiceA(connection.manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS,
+                                    plan.serviceType, plan.startType, SERVICE_ERROR_NORMAL, binaryPath.data(),
+                                    nullptr, nullptr, dependencies.empty() ? nullptr : dependencies.c_str(), account,
+                                    password.get()));
     if (!service) {
+        DWORD error = GetLastError();
         say("Could not create service.\n");
+        if (error == ERROR_INVALID_SERVICE_ACCOUNT)
+            say("The account '%s' does not exist or cannot run services (error %d).\n", plan.account.c_str(),
+                static_cast<int>(error));
+        else if (account)
+            say("Error code: %d (account '%s').\n", static_cast<int>(error), plan.account.c_str());
         return 1;
     }
     setDescription(service.get());
     say("Installed service '%s'.\n", serviceName);
+    registerExtras(service.get(), plan);
     return 0;
 }
 

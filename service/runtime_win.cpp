@@ -1,7 +1,8 @@
 // The service process. It never loads a Java VM: it starts the launcher a
 // second time as the service child, reports the service status, turns stop
-// and shutdown requests into one line on the child's standard input, and
-// ends when the child has ended.
+// and shutdown requests into one line on the child's standard input, writes
+// what the child prints to the service log, and ends when the child has
+// ended, unless the restart policy starts it again.
 #include <windows.h>
 
 #include <string>
@@ -16,7 +17,9 @@
 #include "core/state.h"
 #include "core/state_win.h"
 #include "service/childcmd.h"
+#include "service/restart.h"
 #include "service/runtime_win.h"
+#include "service/servicelog_win.h"
 #include "service/shutdown.h"
 #include "service/status.h"
 
@@ -79,7 +82,7 @@ void takeServiceName(DWORD argc, LPSTR* argv) {
     logLine(L"service name is '%S'", serviceName);
 }
 
-bool buildCommandLine(DWORD argc, LPSTR* argv) {
+bool buildCommandLine(DWORD argc, LPSTR* argv, char* reason, size_t capacity) {
     ArgumentVector own;
     splitCommandLine(GetCommandLineW(), own);
     std::vector<std::wstring> startParameters;
@@ -90,20 +93,16 @@ bool buildCommandLine(DWORD argc, LPSTR* argv) {
     case ChildLineResult::Built: return true;
     case ChildLineResult::TooLong:
         logError(L"service child command line longer than %d characters", static_cast<int>(kLongCapacity - 1));
+        formatText(reason, capacity, "the application's command line would be longer than %u characters",
+                   static_cast<unsigned>(kLongCapacity - 1));
         return false;
     case ChildLineResult::Unquotable:
         logError(L"service child argument holds both ' and \" and cannot be passed on: %s", offending.c_str());
+        formatText(reason, capacity, "the argument %S holds both ' and \" and cannot be passed to the application",
+                   offending.c_str());
         return false;
     }
     return false;
-}
-
-// The service cannot run its child: say so to the SCM rather than leave it
-// believing in a running service that has nothing behind it.
-void reportStartFailure() {
-    Locked lock;
-    markStartFailed(serviceStatus);
-    reportStatus(0);
 }
 
 struct ChildPipes {
@@ -158,7 +157,7 @@ HANDLE placeInJob(PROCESS_INFORMATION& child) {
     return nullptr;
 }
 
-bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job) {
+bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job, DWORD* error) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -168,7 +167,8 @@ bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job) {
     DWORD flags = readServicePriority() | DETACHED_PROCESS | CREATE_SUSPENDED;
     if (!CreateProcessW(nullptr, serviceChildCommandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
                         &child)) {
-        logLine(L"could not start process %s (%d)", serviceChildCommandLine, static_cast<int>(GetLastError()));
+        *error = GetLastError();
+        logLine(L"could not start process %s (%d)", serviceChildCommandLine, static_cast<int>(*error));
         return false;
     }
     job = placeInJob(child);
@@ -176,16 +176,89 @@ bool startChild(ChildPipes& pipes, PROCESS_INFORMATION& child, HANDLE& job) {
     return true;
 }
 
-void startDrain(HANDLE& outputRead) {
-    HANDLE thread = CreateThread(nullptr, 0, drainChildOutput, outputRead, 0, nullptr);
-    if (thread) {
-        CloseHandle(thread);
+// One run of the service child: its process, its job, the pipes and the
+// thread that drains its output.
+struct ChildRun {
+    PROCESS_INFORMATION process = {};
+    HANDLE job = nullptr;
+    HANDLE drainThread = nullptr;
+    // On the heap: a drain that is still reading when the service gives up
+    // waiting for it keeps using it.
+    ChildOutputDrain* drain = nullptr;
+    DWORD startTick = 0;
+};
+
+void startDrain(ChildRun& run, HANDLE& outputRead) {
+    run.drain = new ChildOutputDrain;
+    run.drain->readEnd = outputRead;
+    run.drainThread = CreateThread(nullptr, 0, drainChildOutput, run.drain, 0, nullptr);
+    if (run.drainThread) {
+        outputRead = nullptr;  // the drain's now
         return;
     }
     // Without a reader the child would block on a full pipe; with the read
     // end closed its writes fail instead.
     logError(L"could not start the output drain (%d)", static_cast<int>(GetLastError()));
+    delete run.drain;
+    run.drain = nullptr;
     closeIfOpen(outputRead);
+}
+
+// Starts the child; on failure reason says why, for the logs.
+bool startChildRun(ChildRun& run, char* reason, size_t capacity) {
+    ChildPipes pipes;
+    if (!createPipes(pipes)) {
+        formatText(reason, capacity, "could not create the pipes to the application (error %u)",
+                   static_cast<unsigned>(GetLastError()));
+        closePipes(pipes);
+        return false;
+    }
+    DWORD error = 0;
+    if (!startChild(pipes, run.process, run.job, &error)) {
+        formatText(reason, capacity, "could not start the application: %S (error %u)", serviceChildCommandLine,
+                   static_cast<unsigned>(error));
+        closePipes(pipes);
+        return false;
+    }
+    run.startTick = GetTickCount();
+    // Only the child keeps its ends, so its end gives end of file here and
+    // a closed channel gives end of file there.
+    closeIfOpen(pipes.outputWrite);
+    closeIfOpen(pipes.inputRead);
+    startDrain(run, pipes.outputRead);
+    serviceLogf("application started (process %u)", static_cast<unsigned>(run.process.dwProcessId));
+    Locked lock;
+    markChildStarted(serviceStatus);
+    reportStatus(0);
+    // A fresh channel for this child; a stop that came before it is sent now.
+    attachShutdownChannel(shutdownChannel, pipes.inputWrite, channelOps);
+    return true;
+}
+
+// Waits (bounded) until the drain has read the child's last words, and
+// takes the last line it saw. A process the child left behind may hold
+// the pipe open; then the drain goes on alone.
+std::string finishDrain(ChildRun& run, DWORD milliseconds) {
+    std::string last;
+    if (!run.drainThread) return last;
+    if (WaitForSingleObject(run.drainThread, milliseconds) == WAIT_OBJECT_0) {
+        last = run.drain->lines.lastLine();
+        // The drain leaves its pipe open; a restart must not leave one
+        // behind per run.
+        CloseHandle(run.drain->readEnd);
+        delete run.drain;
+    } else {
+        logError(L"the application's output is still open %d ms after its end", static_cast<int>(milliseconds));
+    }
+    run.drain = nullptr;
+    closeIfOpen(run.drainThread);
+    return last;
+}
+
+void closeChildRun(ChildRun& run) {
+    closeIfOpen(run.process.hProcess);
+    closeIfOpen(run.process.hThread);
+    closeIfOpen(run.job);
 }
 
 // Ends the child and everything it started; waits a little for the end to
@@ -196,6 +269,8 @@ void endChildByForce(PROCESS_INFORMATION& child, HANDLE job) {
         logError(L"could not end the service child (%d)", static_cast<int>(GetLastError()));
     WaitForSingleObject(child.hProcess, 10000);
 }
+
+bool stopRequested() { return WaitForSingleObject(serviceStopRequested, 0) == WAIT_OBJECT_0; }
 
 // Waits for the child. After a stop request the stop keeps moving (check
 // point advanced every few seconds, so neither the SCM nor /stop give up on
@@ -215,6 +290,9 @@ bool waitForChild(PROCESS_INFORMATION& child, HANDLE job) {
             logError(L"the application did not end within %d seconds of the stop request; ending it and every "
                      L"process it started",
                      static_cast<int>(timeout / 1000));
+            serviceLogf("the application did not end within %u seconds of the stop request; ending it and every "
+                        "process it started",
+                        timeout / 1000);
             endChildByForce(child, job);
             return true;
         }
@@ -224,19 +302,31 @@ bool waitForChild(PROCESS_INFORMATION& child, HANDLE job) {
     return false;
 }
 
+DWORD childExitCode(const ChildRun& run) {
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(run.process.hProcess, &exitCode)) exitCode = 0;
+    logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
+    return exitCode;
+}
+
+// The service log's last line, written before the SCM hears of the end.
+// With serviceLock held.
+void logServiceEnd() {
+    if (serviceStatus.win32ExitCode == 0)
+        serviceLogf("service '%s' stopped", serviceName);
+    else
+        serviceLogf("service '%s' stopped (Win32 exit code %u, service-specific exit code %u)", serviceName,
+                    serviceStatus.win32ExitCode, serviceStatus.serviceSpecificExitCode);
+}
+
 // Reports stopped and ends the process at once: nothing of the service may
 // linger once the SCM has heard it stopped (an upgrade replaces the
 // executable right after /stop).
-[[noreturn]] void finishAfterChild(PROCESS_INFORMATION& child, HANDLE job, bool forced) {
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(child.hProcess, &exitCode)) exitCode = 0;
-    logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
-    if (job) CloseHandle(job);
+[[noreturn]] void finishService(DWORD exitCode, bool forced) {
     {
         Locked lock;
         markChildEnded(serviceStatus, exitCode, forced);
+        logServiceEnd();
         reportStatus(10);
         logLine(L"service stopped set");
     }
@@ -244,9 +334,31 @@ bool waitForChild(PROCESS_INFORMATION& child, HANDLE job) {
     ExitProcess(0);
 }
 
-void finishWithoutChild() {
-    reportStartFailure();
+void finishWithoutChild(const char* reason) {
+    char line[kPathCapacity + 256];
+    formatText(line, sizeof line, "%s; the service stops and reports the failure", reason);
+    serviceLogf("%s", line);
+    reportFailureEvent(line);
+    {
+        Locked lock;
+        markStartFailed(serviceStatus);
+        logServiceEnd();
+        reportStatus(0);
+    }
     SetEvent(serviceThreadDone);
+}
+
+// Before the next child: the channel of the one that ended is closed, and
+// a stop request from now on is kept for the next one (the restart delay
+// watches for it too).
+void detachShutdownChannel() {
+    Locked lock;
+    if (shutdownChannel.attached && !shutdownChannel.closed) channelOps.close(shutdownChannel.handle);
+    bool pending = shutdownChannel.pending;
+    int pendingCode = shutdownChannel.pendingCode;
+    shutdownChannel = ShutdownChannel();
+    shutdownChannel.pending = pending;
+    shutdownChannel.pendingCode = pendingCode;
 }
 
 // Only flags that name a priority class may reach CreateProcessW; others
@@ -258,6 +370,66 @@ DWORD priorityClassOnly(DWORD value) {
         logError(L"priority value %d holds flags that are not a priority class; they are ignored",
                  static_cast<int>(value));
     return value & classes;
+}
+
+// Bounds on waiting for the drain after the child's end. Before a restart
+// the processes the child left have just been ended, so their pipe closes
+// at once; after a stop they may still hold it, and the stop must not wait
+// long for them.
+constexpr DWORD kDrainWaitMilliseconds = 5000;
+constexpr DWORD kDrainWaitAfterStopMilliseconds = 1000;
+
+// Runs children until one ends for good. Returns only when a child cannot
+// be started (the failure has then been reported).
+void superviseChildren() {
+    RestartPolicy policy = readRestartPolicy();
+    RestartCounter counter;
+    for (bool first = true;; first = false) {
+        if (!first && stopRequested()) {
+            serviceLogf("stop requested during the restart delay; the application is not started again");
+            finishService(0, false);
+        }
+        ChildRun run;
+        char reason[kLongCapacity + 128];
+        if (!startChildRun(run, reason, sizeof reason)) {
+            finishWithoutChild(reason);
+            return;
+        }
+        if (first) {
+            logLine(L"registering ConsoleCtrlHandler");
+            SetConsoleCtrlHandler(ignoreConsoleEvents, TRUE);
+        }
+        bool forced = waitForChild(run.process, run.job);
+        DWORD exitCode = childExitCode(run);
+        if (forced || stopRequested()) {
+            finishDrain(run, kDrainWaitAfterStopMilliseconds);
+            serviceLogf("the application ended with exit code %u after the stop request",
+                        static_cast<unsigned>(exitCode));
+            closeChildRun(run);
+            finishService(exitCode, forced);
+        }
+        uint32_t ran = GetTickCount() - run.startTick;
+        RestartDecision decision = decideAfterChild(policy, counter, exitCode, ran);
+        // What the child left running would hold its pipe, its ports and
+        // files: a restart starts from nothing, as the first start did.
+        if (decision.action == AfterChild::Restart && run.job) TerminateJobObject(run.job, kForcedChildExitCode);
+        std::string last = finishDrain(run, kDrainWaitMilliseconds);
+        closeChildRun(run);
+        if (decision.action == AfterChild::Restart) detachShutdownChannel();
+        // Written once nothing of the child is held any more.
+        char line[1024];
+        formatRestartLine(line, sizeof line, policy, decision, exitCode, last.c_str());
+        logLine(L"%S", line);
+        serviceLogf("%s", line);
+        if (decision.action != AfterChild::Restart) {
+            if (decision.action == AfterChild::GiveUp) reportFailureEvent(line);
+            finishService(exitCode, false);
+        }
+        if (WaitForSingleObject(serviceStopRequested, decision.delayMs) == WAIT_OBJECT_0) {
+            serviceLogf("stop requested during the restart delay; the application is not started again");
+            finishService(0, false);
+        }
+    }
 }
 
 }  // namespace
@@ -278,38 +450,14 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
         Locked lock;
         reportStatus(0);
     }
-    if (!buildCommandLine(argc, argv)) {
-        finishWithoutChild();
+    openServiceLog();
+    serviceLogf("service '%s' started (process %u)", serviceName, static_cast<unsigned>(GetCurrentProcessId()));
+    char reason[kLongCapacity + 128];
+    if (!buildCommandLine(argc, argv, reason, sizeof reason)) {
+        finishWithoutChild(reason);
         return;
     }
-    ChildPipes pipes;
-    if (!createPipes(pipes)) {
-        closePipes(pipes);
-        finishWithoutChild();
-        return;
-    }
-    PROCESS_INFORMATION child = {};
-    HANDLE job = nullptr;
-    if (!startChild(pipes, child, job)) {
-        closePipes(pipes);
-        finishWithoutChild();
-        return;
-    }
-    // Only the child keeps its ends, so its end gives end of file here and
-    // a closed channel gives end of file there.
-    closeIfOpen(pipes.outputWrite);
-    closeIfOpen(pipes.inputRead);
-    startDrain(pipes.outputRead);
-    {
-        Locked lock;
-        markChildStarted(serviceStatus);
-        reportStatus(0);
-        attachShutdownChannel(shutdownChannel, pipes.inputWrite, channelOps);
-    }
-    logLine(L"registering ConsoleCtrlHandler");
-    SetConsoleCtrlHandler(ignoreConsoleEvents, TRUE);
-    bool forced = waitForChild(child, job);
-    finishAfterChild(child, job, forced);
+    superviseChildren();
 }
 
 void awaitServiceThread() {
@@ -326,6 +474,10 @@ void WINAPI serviceControlHandler(DWORD control) {
         outcome = applyControlRequest(serviceStatus, control);
         reportStatus(outcome.reportNumber);
         if (outcome.sendShutdown && WaitForSingleObject(serviceStopRequested, 0) != WAIT_OBJECT_0) {
+            // Logged before the service thread can wake to it, so the log
+            // reads in the order things happened.
+            serviceLogf(control == kControlShutdown ? "system shutdown: stopping the application"
+                                                    : "stop requested: stopping the application");
             serviceStopRequestTick = GetTickCount();
             SetEvent(serviceStopRequested);
         }
@@ -354,16 +506,6 @@ DWORD readServicePriority() {
     }
     RegCloseKey(key);
     return result;
-}
-
-DWORD WINAPI drainChildOutput(LPVOID readHandle) {
-    logLine(L"consuming output");
-    char buffer[kPathCapacity];
-    DWORD count = 0;
-    while (ReadFile(static_cast<HANDLE>(readHandle), buffer, sizeof buffer, &count, nullptr) && count > 0) {
-    }
-    logLine(L"consuming output done");
-    return 0;
 }
 
 BOOL WINAPI ignoreConsoleEvents(DWORD) {

@@ -5,7 +5,7 @@
 
 #include "service/runtime.h"
 
-// The SCM's entry for the service; ends the process once the child has ended.
+// The SCM's entry for the service; ends the process once the service ends.
 void WINAPI serviceMain(DWORD argc, LPSTR* argv);
 // Stop, shutdown and every other control, on the dispatcher's thread.
 void WINAPI serviceControlHandler(DWORD control);
@@ -13,9 +13,9 @@ void WINAPI serviceControlHandler(DWORD control);
 void sendShutdown(int code);
 // Creation flags for the child from HKLM "SOFTWARE\brevane\morlin\priority".
 DWORD readServicePriority();
-// Thread procedure: reads and discards the child's output until it ends.
-DWORD WINAPI drainChildOutput(LPVOID readHandle);
 BOOL WINAPI ignoreConsoleEvents(DWORD event);
 // After the dispatcher has returned: gives the service thread the moment it
 // needs to end the process itself (bounded).
 void awaitServiceThread();
+// One error entry in the Application event log, under the service's name.
+void reportFailureEvent(const char* text);

@@ -63,6 +63,8 @@ dir = "lib"
 stderr = "error.log+"
 stdout = "output.log"
 runtime_flag = true
+max_size = "10 MB"
+keep = 3
 
 [splash]
 enabled = true
@@ -96,6 +98,18 @@ options = ["-Xss2m", "-Da=b c"]
 dependencies = ["Tcpip", "Dnscache"]
 description = "Runs the application"
 stop_timeout = 45
+restart = "on-failure"
+restart_delay = 1
+restart_max_delay = 60
+restart_reset_after = 3600
+restart_limit = 10
+on_failure = ["restart 60", "RESTART  300", "none"]
+failure_reset_after = 86400
+start = "delayed-auto"
+account = "NT AUTHORITY\\NetworkService"
+log = "logs\\service.log"
+log_max_size = 2048
+log_keep = 0
 )";
 
 TEST(ProjectSettings, EverySettingReachesItsKey) {
@@ -127,6 +141,20 @@ TEST(ProjectSettings, EverySettingReachesItsKey) {
         {163, "1"},
         {165, "1"},
         {170, "45"},
+        {171, "on-failure"},
+        {172, "1"},
+        {173, "60"},
+        {174, "3600"},
+        {175, "10"},
+        {176, "restart 60;restart 300;none"},
+        {177, "86400"},
+        {178, "delayed-auto"},
+        {179, "NT AUTHORITY\\NetworkService"},
+        {180, "logs\\service.log"},
+        {181, "2048"},
+        {182, "0"},
+        {183, "10485760"},
+        {184, "3"},
         {190, "1"},
         {2001, "m"},
         {10003, "app"},

@@ -99,7 +99,7 @@ def test_properties_the_runtime_reads_are_the_contract_names(runtime_jar):
     narrow, _, _ = header_constants()
     with zipfile.ZipFile(runtime_jar) as jar:
         classes = b"".join(jar.read(n) for n in jar.namelist() if n.endswith(".class"))
-    for key in ("kPropIsService", "kPropNoRedirect"):
+    for key in ("kPropIsService", "kPropNoRedirect", "kPropRedirectMaxSize", "kPropRedirectKeep"):
         # a CONSTANT_Utf8 entry: tag 1, two length bytes, the text
         value = narrow[key].encode()
         entry = b"\x01" + len(value).to_bytes(2, "big") + value

@@ -4,7 +4,7 @@ import subprocess
 
 import pytest
 
-from vtlruntime_support import MORLIN_LAUNCHER, VANTREL_LAUNCHER, java_command, java_env
+from vtlruntime_support import MORLIN_LAUNCHER, VANTREL_LAUNCHER, check_rolled_lines, java_command, java_env
 
 
 def echo_lines(text):
@@ -116,6 +116,54 @@ class TestRedirection:
         assert run.rc == 0, run
         assert "cannot redirect standard output" in run.err
         assert "count=0" in run.out
+
+
+class TestRolling:
+    """The redirection files roll by size when the launcher passes
+    vantrel.redirect.maxSize (and vantrel.redirect.keep)."""
+
+    LINE = 100  # LinesApp writes lines of this length, line end excluded
+
+    def test_four_threads_on_a_shared_file_lose_and_split_no_line(self, launch, tmp_path):
+        both = tmp_path / "logs" / "both.log"
+        max_size, threads, per_thread = 64 * 1024, 4, 1000  # about 400 KB: six rolls
+        run = launch("LinesApp", str(threads), str(per_thread), str(self.LINE), err=both, out=both,
+                     props={"vantrel.redirect.maxSize": max_size, "vantrel.redirect.keep": 8})
+        assert run.rc == 0 and run.out == "" and run.err == "", run
+        numbers, files = check_rolled_lines(both, max_size, 8, self.LINE)
+        assert files >= 4
+        assert numbers == set(range(threads * per_thread))
+
+    def test_only_keep_old_files_remain_and_the_newest_lines_are_kept(self, launch, tmp_path):
+        out, err = tmp_path / "out.log", tmp_path / "err.log"
+        run = launch("LinesApp", "2", "1000", str(self.LINE), err=err, out=out,
+                     props={"vantrel.redirect.maxSize": 8192, "vantrel.redirect.keep": 2})
+        assert run.rc == 0, run
+        for path, parity in ((out, 0), (err, 1)):
+            numbers, files = check_rolled_lines(path, 8192, 2, self.LINE)
+            assert files == 3
+            assert {n % 2 for n in numbers} == {parity}
+            assert max(numbers) >= 1998  # the last lines are never the ones dropped
+
+    def test_a_fresh_start_rolls_the_last_output_away(self, launch, tmp_path):
+        out = tmp_path / "out.log"
+        props = {"vantrel.redirect.maxSize": 4096}
+        assert launch("EchoApp", "first", out=out, props=props).rc == 0
+        assert launch("EchoApp", "second", out=out, props=props).rc == 0
+        assert "arg[0]=second" in out.read_text()
+        assert "arg[0]=first" in (tmp_path / "out.1.log").read_text()
+        # With "+" the file goes on where it was.
+        assert launch("EchoApp", "third", out=f"{out}+", props=props).rc == 0
+        assert "arg[0]=second" in out.read_text() and "arg[0]=third" in out.read_text()
+        assert not (tmp_path / "out.2.log").exists()
+
+    def test_unusable_properties_leave_the_files_unrolled(self, launch, tmp_path):
+        out = tmp_path / "out.log"
+        out.write_text("old\n")
+        run = launch("EchoApp", out=out, props={"vantrel.redirect.maxSize": "ten"})
+        assert run.rc == 0
+        assert "vtlruntime: not rolling the redirection files" in run.err
+        assert out.read_text().startswith("gui=") and not (tmp_path / "out.1.log").exists()
 
 
 class TestFailures:

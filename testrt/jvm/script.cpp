@@ -71,6 +71,7 @@ long long integerSetting(const Setting& s, bool nonNegative) {
 void applySetting(const Setting& s) {
     const std::string& v = s.value;
     if (s.key == "create_result") loaded.createResult = integerSetting(s, false);
+    else if (s.key == "create_stderr") loaded.createStderr = unescapeValue(v);
     else if (s.key == "missing_classes") loaded.missingClasses = splitList(v);
     else if (s.key == "missing_methods") loaded.missingMethods = splitList(v);
     else if (s.key == "main") {

@@ -17,6 +17,7 @@ enum class FirstRunAction { True, False, Throw };
 struct Script {
     std::wstring path;  // empty when no script was found
     long long createResult = 0;
+    std::string createStderr;  // written to standard error when creation fails, as a real VM explains itself
     std::vector<std::string> missingClasses;  // slash form
     std::vector<std::string> missingMethods;  // class/name.method
     MainAction main = MainAction::Return;

@@ -178,6 +178,12 @@ jint JNICALL JNI_CreateJavaVM(JavaVM** pvm, void** penv, void* args) {
     else if (!versionSupported(init->version)) result = JNI_EVERSION;
     else if (s.createResult != 0) result = static_cast<jint>(s.createResult);
     traceLine(head + " => " + std::to_string(result));
+    if (result != JNI_OK && !s.createStderr.empty()) {
+        HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+        DWORD written = 0;
+        if (error && error != INVALID_HANDLE_VALUE)
+            WriteFile(error, s.createStderr.data(), static_cast<DWORD>(s.createStderr.size()), &written, nullptr);
+    }
     if (result != JNI_OK) return result;
     setUpTables();
     created = true;

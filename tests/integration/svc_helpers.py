@@ -17,6 +17,7 @@ base) and starts the launcher with exactly the command line the SCM would
 have used. Wine's service dispatcher finds its control pipe through the
 registry, not through the process the SCM started, so the launcher below
 envrun is the service process."""
+import datetime
 import itertools
 import os
 import re
@@ -26,7 +27,7 @@ from pathlib import Path
 
 import pytest
 
-from vtltest import BUILD, log_files, read_log
+from vtltest import BUILD, PREFIX, log_files, read_log
 
 TOOLS = BUILD / "tests"
 SVCTOOL = TOOLS / "svctool.exe"
@@ -126,11 +127,13 @@ def winpath(path):
 
 def logged_command(exe, tempbase, own_tail="", variables=None, unset=()):
     """The service command: envrun sets the variables, then runs the
-    launcher with its quoted path and own_tail, as the SCM would."""
+    launcher with its quoted path and own_tail, as the SCM would. Wine's
+    event log messages are switched on for it (see event_log_entries)."""
     parts = [f'"{winpath(TOOLS / "envrun.exe")}"']
     for variable in unset:
         parts += ["-u", variable]
-    values = {"VANTREL_LOG": "yes", "TMP": winpath(tempbase), "TEMP": winpath(tempbase)}
+    values = {"VANTREL_LOG": "yes", "TMP": winpath(tempbase), "TEMP": winpath(tempbase),
+              "WINEDEBUG": "-all,err+eventlog"}
     values.update(variables or {})
     parts += [f'"{k}={v}"' for k, v in values.items()]
     parts += ["--raw", "--", f'"{winpath(exe)}"{own_tail}']
@@ -226,3 +229,54 @@ def in_order(lines, expected):
         if position < len(expected) and line == expected[position]:
             position += 1
     return position == len(expected)
+
+
+SERVICES_STDERR = PREFIX / "services-stderr.log"
+LOG_LINE = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (\[service\]|\[app\]) (.*)$")
+
+
+class LogLine:
+    def __init__(self, stamp, tag, text):
+        self.time = datetime.datetime.strptime(stamp, "%Y-%m-%d %H:%M:%S.%f")
+        self.tag = tag
+        self.text = text
+
+    def __repr__(self):
+        return f"{self.time.time()} {self.tag} {self.text}"
+
+
+def service_log(path, final=True):
+    """The lines of a service log (time stamp, tag, text); each must have
+    the form the service writes, CR LF ended. While the service runs
+    (final false) a line it is writing at this moment is left out."""
+    data = Path(path).read_bytes() if Path(path).exists() else b""
+    if not final:
+        data = data[:data.rfind(b"\r\n") + 2]
+    assert not data or data.endswith(b"\r\n"), f"{path} ends within a line"
+    lines = []
+    for raw in data.split(b"\r\n")[:-1]:
+        match = LOG_LINE.match(raw.decode("latin-1"))
+        assert match, f"not a service log line: {raw!r}"
+        lines.append(LogLine(*match.groups()))
+    return lines
+
+
+def own_lines(lines):
+    return [line.text for line in lines if line.tag == "[service]"]
+
+
+def event_log_entries(since=0):
+    """The error entries of the Application event log that service
+    processes reported (Wine's event log is a stub that writes each one
+    to the process's standard error, which scripts/wine-env.sh sends to
+    this file), after byte offset since."""
+    if not SERVICES_STDERR.exists():
+        raise AssertionError(f"{SERVICES_STDERR} is missing: the prefix's services were started without it; "
+                             "restart them with: source scripts/wine-env.sh && wine_stop && wine_start")
+    text = SERVICES_STDERR.read_bytes()[since:].decode("utf-8", "replace")
+    return [m.group(1).encode("latin-1", "backslashreplace").decode("unicode_escape")
+            for m in re.finditer(r'err:eventlog:ReportEventW L"(.*)"$', text, re.M)]
+
+
+def event_log_offset():
+    return SERVICES_STDERR.stat().st_size if SERVICES_STDERR.exists() else 0

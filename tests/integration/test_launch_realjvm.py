@@ -8,14 +8,19 @@ import re
 import shutil
 import socket
 import subprocess
+import sys
 import time
 from pathlib import Path
 
 import pytest
 
-from svc_helpers import ServiceLogs, keepalive, logged_command, service_processes, services  # noqa: F401
-from vtltest import BUILD, BUILDNATIVE, IS_32, Result, normalise, only_log, temp_env
+from svc_helpers import (ServiceLogs, event_log_entries, event_log_offset, keepalive, logged_command,  # noqa: F401
+                         service_log, service_processes, services, winpath)
+from vtltest import BUILD, BUILDNATIVE, IS_32, ROOT, Result, normalise, only_log, temp_env
 from jvm_support import registry  # noqa: F401
+
+sys.path.insert(0, str(ROOT / "runtime" / "tests"))
+from vtlruntime_support import check_rolled_lines  # noqa: E402
 
 HOSTJVM_HOME = BUILD / "hostjvm" / "home"
 RUNTIME_JAR = BUILDNATIVE / "runtime" / "vtlruntime.jar"
@@ -28,6 +33,28 @@ import java.nio.file.Path;
 import java.nio.file.Paths;
 
 public class Probe {
+    static void writeLines(int threads, int perThread, int length) throws InterruptedException {
+        StringBuilder pad = new StringBuilder();
+        while (pad.length() < length - 10) {
+            pad.append('x');
+        }
+        String padding = pad.toString();
+        Thread[] workers = new Thread[threads];
+        for (int t = 0; t < threads; t++) {
+            int first = t;
+            workers[t] = new Thread(() -> {
+                for (int i = 0; i < perThread; i++) {
+                    int number = i * threads + first;
+                    (number % 2 == 0 ? System.out : System.err).println(String.format("%09d-%s", number, padding));
+                }
+            });
+            workers[t].start();
+        }
+        for (Thread worker : workers) {
+            worker.join();
+        }
+    }
+
     // The first-run step (with the marker file present) fails.
     public static boolean firstRun() {
         throw new IllegalStateException("first-run failure");
@@ -36,6 +63,14 @@ public class Probe {
     public static void main(String[] args) throws Exception {
         if (args.length > 0 && args[0].equals("version")) {
             System.out.println("java.version=" + System.getProperty("java.version"));
+            return;
+        }
+        if (args.length > 0 && args[0].equals("lines")) {
+            // lines, the fixed argument, THREADS, PER_THREAD, LENGTH: numbered
+            // lines of one length from several threads, even numbers to
+            // System.out and odd ones to System.err.
+            int n = args.length;
+            writeLines(Integer.parseInt(args[n - 3]), Integer.parseInt(args[n - 2]), Integer.parseInt(args[n - 1]));
             return;
         }
         System.out.println("args=" + String.join("|", args));
@@ -679,3 +714,66 @@ def test_class_data_sharing_stays_out_of_the_way(wine, make_launcher, tmp_path, 
     r, lines, log = own.run("plain")
     assert_plain_run(r, log)
     assert lines == ["class data sharing: left to the option -Xshare:off"], lines
+def test_real_vm_rolls_a_shared_redirection_file_without_losing_or_splitting_a_line(wine, make_launcher, tmp_path,
+                                                                                   tempbase):
+    """Four threads write numbered lines to System.out and System.err, both
+    redirected into one file that rolls at 1 MB: 3.6 MB in all, so the
+    file rolls three times; every number is there once, no line is split,
+    no file holds more than 1 MB and one line."""
+    exe = build_probe(make_launcher, tmp_path, config={146: ".", 102: "1", 103: "$both.log", 104: "1",
+                                                       105: "$both.log", 183: str(1 << 20), 184: "8"})
+    threads, per_thread, length = 4, 9000, 100
+    r, log = run(wine, exe, tempbase, "/run-redirect", "lines", str(threads), str(per_thread), str(length),
+                 timeout=300)
+    assert (r.rc, r.out, r.err) == (0, "", ""), (r, log)
+    assert any(l.endswith(": -Dvantrel.redirect.maxSize=1048576") for l in log), log
+    numbers, files = check_rolled_lines(exe.parent / "both.log", 1 << 20, 8, length)
+    assert files >= 4
+    assert numbers == set(range(threads * per_thread))
+
+
+def test_real_vm_restarted_by_the_service_then_given_up(wine, make_launcher, services, tmp_path):
+    """The application calls System.exit(3): the service starts it again
+    after 1 and 2 s, then gives up; the SCM sees the code."""
+    name = services.name("jvm")
+    exe = build_probe(make_launcher, tmp_path, config={101: name, 124: "exit 3", 171: "on-failure", 172: "1",
+                                                       175: "2"})
+    base = tmp_path / "servicetemp"
+    base.mkdir()
+    r = wine.run(exe, "/install")
+    assert r.rc == 0, r
+    services.set_path(name, logged_command(exe, base, variables={"VANTREL_JAVA_HOME": winpath(HOSTJVM_HOME)},
+                                           unset=("JAVA_HOME", "JDK_HOME", "MORLIN_JAVA_HOME")))
+    events = event_log_offset()
+    services.start(name)
+    services.wait_state(name, 1, 300)
+    status = services.query(name)
+    assert (status["exit"], status["specific"]) == (1066, 3), status
+    lines = service_log(exe.parent / "probe.service.log")
+    app = [line.text for line in lines if line.tag == "[app]"]
+    assert app.count("args=exit|3") == 3, app
+    own = [line.text for line in lines if line.tag == "[service]"]
+    assert [line for line in own if line.startswith("the application ended")] == [
+        "the application ended with exit code 3; restart 1 of 2 in 1 s",
+        "the application ended with exit code 3; restart 2 of 2 in 2 s",
+        f"the application ended with exit code 3; giving up after 2 restarts; the service stops and reports the "
+        f"failure (its last output: {app[-1]})"], own
+    assert event_log_entries(events) == [own[-2]]
+    assert service_processes(exe.parent) == []
+
+    # A VM that cannot start: its own reason is in the service log, where
+    # it used to be thrown away.
+    exe.parent.joinpath("probe.service.log").unlink()
+    exe = make_launcher({**PROBE_CONFIG, 101: name, 123: "-Xmx99999999g"}, name="probe.exe", directory=exe.parent)
+    events = event_log_offset()
+    services.start(name)
+    services.wait_state(name, 1, 300)
+    status = services.query(name)
+    assert (status["exit"], status["specific"]) == (1066, 1), status
+    lines = service_log(exe.parent / "probe.service.log")
+    app = [line.text for line in lines if line.tag == "[app]"]
+    assert app[0] == "Error occurred during initialization of VM", app
+    assert app[1].startswith("Could not reserve enough space for ") and app[1].endswith("object heap"), app
+    assert event_log_entries(events) == [
+        f"the application ended with exit code 1; the service stops and reports the failure (its last output: "
+        f"{app[-1]})"]

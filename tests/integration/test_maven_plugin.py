@@ -147,6 +147,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
         "bad-icon": f"vantrel: icon: the icon {errors / 'bad-icon' / 'pom.xml'} is neither a Windows icon file "
                     "(.ico) nor a PNG image",
         "bad-version": "vantrel: versionInfo.fileVersion: '1.70000' has a number above 65535",
+        "unknown-restart": 'vantrel: restart: "on_failure" is unknown; did you mean "on-failure"?',
     }
     for module, message in expected.items():
         assert f"[ERROR] {message}" in out, (module, out[-6000:])
@@ -157,6 +158,7 @@ def test_configuration_errors_fail_the_build_and_write_nothing(repository, tmp_p
     assert not (errors / "unknown-search" / "target" / "vantrel").exists()
     assert not (errors / "bad-icon" / "target" / "vantrel").exists()
     assert not (errors / "bad-version" / "target" / "vantrel").exists()
+    assert not (errors / "unknown-restart" / "target" / "vantrel").exists()
     assert sorted(p.name for p in (errors / "unsafe-name" / "target" / "vantrel").iterdir()) == ["unsafe-name"]
     assert earlier.read_bytes() == b"earlier build"
 
@@ -201,6 +203,12 @@ def test_plugin_and_vtlpack_write_the_same_executable(repository, tmp_path):
             assert line in report, line
         assert any(l.endswith("execution level requireAdministrator") for l in report), report
         assert any(l.split() == ["190", "jvm.class_data_sharing", '"1"'] for l in report), "class-data sharing"
+        unattended = {"171": '"on-failure"', "172": '"5"', "173": '"120"', "174": '"900"', "175": '"7"',
+                      "176": '"restart 60;restart 300;none"', "177": '"3600"', "178": '"delayed-auto"',
+                      "179": '"NT SERVICE\\\\TwinService"', "180": '"logs\\\\twin-service.log"',
+                      "181": '"524288"', "182": '"3"', "183": '"10485760"', "184": '"4"'}
+        shown = {l.split()[0]: l[l.index('"'):] for l in report if l.split() and l.split()[0] in unattended}
+        assert shown == unattended, shown
         # Without the defaults only the project's own texts remain in "de".
         assert any(l.startswith('Language section "de" (1 messages)') for l in report) == bool(options), arch
         assert from_maven.read_bytes() == from_vtlpack.read_bytes(), arch

@@ -242,3 +242,84 @@ def test_status_with_a_configuration_larger_than_its_buffer(wine, make_launcher,
     assert r.rc == 1, r
     match = re.fullmatch(r"Not running\.\nCould not get config \(122, (\d+)\)\.\n", r.out)
     assert match and int(match.group(1)) > 6500, r
+
+
+def test_accounts_the_scm_keeps(wine, make_launcher, services, tmp_path):
+    """Each account kind is registered as given (Wine's SCM keeps the name,
+    though it runs every service as its own user); a service with an
+    account is never interactive, which the system allows only LocalSystem."""
+    name = services.name()
+    r = wine.run(make_launcher({101: name}), "/install")
+    assert r.rc == 0, r
+    assert services.config(name)["account"] == "LocalSystem"
+    for index, account in enumerate(("NT AUTHORITY\\LocalService", "NT AUTHORITY\\NetworkService",
+                                     f"NT SERVICE\\{name}", "LocalSystem")):
+        exe = make_launcher({101: name, 179: account}, name=f"account{index}.exe")
+        r = wine.run(exe, "/install")
+        assert (r.rc, r.out) == (0, f"Service is already stopped.\nInstalled service '{name}'.\n"), (account, r)
+        config = services.config(name)
+        assert config["account"] == account
+        assert config["type"] == ("0x110" if account == "LocalSystem" else "0x10"), account
+
+    # A user account: its password only from a file, never printed.
+    password = "pa$$ w0rd ä"
+    secret = tmp_path / "secret.txt"
+    secret.write_bytes(b"\xef\xbb\xbf" + password.encode() + b"\r\n")
+    exe = make_launcher({101: name, 179: "NT AUTHORITY\\LocalService"}, name="user.exe")
+    r = wine.run(exe, "/install", "--user", ".\\svcuser", "--password-file", winpath(secret))
+    assert (r.rc, r.out) == (0, f"Service is already stopped.\nInstalled service '{name}'.\n"), r
+    assert services.config(name)["account"] == ".\\svcuser"
+    assert "pa$$" not in r.out + r.err
+
+    # What cannot be used changes nothing: the registration above stays.
+    missing = tmp_path / "missing.txt"
+    r = wine.run(exe, "/install", "--user", ".\\other", "--password-file", winpath(missing))
+    assert r.rc == 1 and r.out.startswith(f"Could not read the password file '{winpath(missing)}' (error 2)"), r
+    empty = tmp_path / "empty.txt"
+    empty.write_bytes(b"\r\nsecond line")
+    r = wine.run(exe, "/install", "--user", ".\\other", "--password-file", winpath(empty))
+    assert r.rc == 1 and "holds no usable password" in r.out and "second line" not in r.out, r
+    r = wine.run(exe, "/install", "--password-file", winpath(secret))
+    assert (r.rc, r.out) == (1, "Could not install: --password-file needs --user.\n"), r
+    r = wine.run(make_launcher({101: name, 179: "Administrator"}, name="bad.exe"), "/install")
+    assert r.rc == 1 and r.out.startswith('Could not install: service.account "Administrator" is not '), r
+    assert services.config(name)["account"] == ".\\svcuser"
+
+
+def test_start_types_and_recovery_actions_with_what_wine_refuses(wine, make_launcher, services):
+    """Wine refuses the delayed automatic start and the failure-actions flag
+    with error 124, and accepts the recovery actions only to drop them: each
+    is a warning, and the service is installed all the same."""
+    name = services.name()
+    delayed = "Warning: the system refused the delayed automatic start (error 124); the service starts " \
+              "automatically without delay.\n"
+    rows = (({178: "delayed-auto"}, "/install", "2", delayed),
+            ({178: "auto"}, "/install", "2", ""),
+            ({178: "demand", 107: "4"}, "/install", "3", ""),
+            ({178: "delayed-auto"}, "/install-auto", "2", delayed),
+            ({178: "delayed-auto"}, "/install-demand", "3", ""),
+            ({107: "4"}, "/install", "2", ""))
+    for index, (config, word, start, warning) in enumerate(rows):
+        exe = make_launcher({101: name, **config}, name=f"start{index}.exe")
+        r = wine.run(exe, word)
+        prefix = "" if index == 0 else "Service is already stopped.\n"
+        assert (r.rc, r.out) == (0, f"{prefix}Installed service '{name}'.\n{warning}"), (config, word, r)
+        assert services.config(name)["start"] == start, (config, word)
+
+    exe = make_launcher({101: name, 176: "restart 60;restart 300;none", 177: "3600"}, name="recovery.exe")
+    r = wine.run(exe, "/install")
+    assert r.rc == 0, r
+    assert r.out == (f"Service is already stopped.\nInstalled service '{name}'.\n"
+                     "Warning: the system did not keep the recovery actions (error 124).\n"
+                     "Warning: the system refused to run the recovery actions when the application fails (error "
+                     "124); they run only when the service process itself ends unexpectedly.\n")
+    r = wine.run(exe, "/status")
+    assert (r.rc, r.out) == (3, "Not running.\n")
+
+    # A value the launcher cannot register is refused before anything changes.
+    for config, problem in (({178: "sometimes"}, 'service.start "sometimes" is not auto, delayed-auto or demand'),
+                            ({176: "reboot 5"},
+                             'service.on_failure: "reboot 5" is not "restart N" (N seconds, 0 to 86400) or "none"')):
+        r = wine.run(make_launcher({101: name, **config}, name="refused.exe"), "/install")
+        assert (r.rc, r.out) == (1, f"Could not install: {problem}.\n"), r
+        assert services.config(name)["path"].endswith('recovery.exe"')

@@ -3,13 +3,15 @@ launcher again as its child, which runs the application on the recording
 test runtime; a stop request becomes the line "0" on the child's standard
 input. The logs of both processes and the runtime's trace are the oracle
 (see svc_helpers.py for how the log reaches a service process)."""
+import datetime
 import re
 import subprocess
 import sys
 import time
 
-from svc_helpers import (RUNNING, STOP_PENDING, STOPPED, ServiceLogs, in_order, keepalive,  # noqa: F401
-                         logged_command, service_processes, services, winpath)
+from svc_helpers import (RUNNING, STOP_PENDING, STOPPED, ServiceLogs, event_log_entries,  # noqa: F401
+                         event_log_offset, in_order, keepalive, logged_command, own_lines, service_log,
+                         service_processes, services, wait_for, winpath)
 from vtltest import ROOT
 
 sys.path.insert(0, str(ROOT / "testrt"))
@@ -59,6 +61,10 @@ class ServiceApp:
     def clear_logs(self):
         for path in self.base.glob("vtl_nlog_*.log"):
             path.unlink()
+
+    def service_log(self, name=None, final=True):
+        """The service log: by default beside the executable, named after it."""
+        return service_log(self.exe.parent / (name or self.exe.stem + ".service.log"), final)
 
 
 def test_stop_request_reaches_the_application_and_stops_the_service(wine, make_launcher, services, tmp_path):
@@ -305,3 +311,163 @@ def test_child_that_cannot_be_started_is_reported_stopped(wine, make_launcher, s
     assert any(re.fullmatch(re.escape(f"could not start process {missing} {app.name} __vtl_restart") + r" \(\d+\)", l)
                for l in service), "\n".join(service)
     assert "process terminated" not in "\n".join(service)
+
+
+# Generous for the 32-bit emulator: each application start there takes
+# seconds, not tenths.
+RESTART_SECONDS = 240
+
+
+def restart_config(mode, delay=1, limit=3, more=None):
+    config = {171: mode, 172: str(delay), 175: str(limit)}
+    config.update({key: str(value) for key, value in (more or {}).items()})
+    return config
+
+
+def restart_waits(lines):
+    """Seconds from each restart decision to the next start of the
+    application, read from the time stamps of the service log."""
+    found = []
+    for i, line in enumerate(lines):
+        if line.tag == "[service]" and "; restart " in line.text:
+            following = [l for l in lines[i + 1:] if l.tag == "[service]" and l.text.startswith("application started")]
+            assert following, f"no start after {line}"
+            found.append((following[0].time - line.time).total_seconds())
+    return found
+
+
+def test_failing_application_is_restarted_with_doubling_delays_then_given_up(wine, make_launcher, services,
+                                                                             tmp_path):
+    # The application writes a line and exits with 3 after two seconds;
+    # restarts after 1, 2 and 4 s, then the service gives up and reports
+    # the failure to the SCM (so its own recovery can run) and the event log.
+    app = ServiceApp(wine, make_launcher, services, tmp_path,
+                     script={"main": "exit", "main_exit_code": 3, "main_delay_ms": 2000,
+                             "main_stdout": "working on it\r\n", "main_stderr": "lost the database\r\n"},
+                     config=restart_config("on-failure", delay=1, limit=3, more={173: 300}))
+    events = event_log_offset()
+    services.start(app.name)
+    services.wait_state(app.name, STOPPED, RESTART_SECONDS)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (1066, 3), status
+    assert len(app.home.trace().processes()) == 4
+
+    lines = app.service_log()
+    own = own_lines(lines)
+    give_up = ("the application ended with exit code 3; giving up after 3 restarts; the service stops and reports "
+               "the failure (its last output: lost the database)")
+    expected = [f"service '{app.name}' started", "application started",
+                "the application ended with exit code 3; restart 1 of 3 in 1 s", "application started",
+                "the application ended with exit code 3; restart 2 of 3 in 2 s", "application started",
+                "the application ended with exit code 3; restart 3 of 3 in 4 s", "application started",
+                give_up, f"service '{app.name}' stopped (Win32 exit code 1066, service-specific exit code 3)"]
+    assert [next((e for e in expected if line.startswith(e)), line) for line in own] == expected, "\n".join(own)
+    # Each restart waited its delay before the application started again.
+    waited = restart_waits(lines)
+    assert len(waited) == 3 and all(w >= d - 0.05 for w, d in zip(waited, (1, 2, 4))), waited
+    # What the application wrote is there, each time, in order with the service's lines.
+    app_lines = [line.text for line in lines if line.tag == "[app]"]
+    assert app_lines == ["working on it", "lost the database"] * 4, app_lines
+    assert event_log_entries(events) == [give_up]
+    service = app.logs.service()
+    assert service.count("process terminated with exit code 3") == 4
+    assert in_order(service, ["service stopped set", "exiting"])
+
+
+def test_stop_during_a_restart_delay_stops_at_once(wine, make_launcher, services, tmp_path):
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "exit", "main_exit_code": 9},
+                     config=restart_config("on-failure", delay=120))
+    services.start(app.name)
+    wait_for(lambda: any("restart 1 of 3 in 120 s" in line for line in own_lines(app.service_log(final=False))),
+             RESTART_SECONDS, "the first restart delay")
+    assert services.query(app.name)["state"] == RUNNING
+    started = time.monotonic()
+    r = app.command("/stop")
+    assert (r.rc, r.out) == (0, f"Stopping service '{app.name}'.\nService stopped\n")
+    assert time.monotonic() - started < 30
+    status = services.query(app.name)
+    assert (status["state"], status["exit"], status["specific"]) == (STOPPED, 0, 0), status
+    own = own_lines(app.service_log())
+    assert own[-3:] == ["stop requested: stopping the application",
+                        "stop requested during the restart delay; the application is not started again",
+                        f"service '{app.name}' stopped"], own
+    assert len(app.home.trace().processes()) == 1
+    # The request found no child and was kept; nothing was written anywhere.
+    assert "no shutdown channel yet, request 0 kept until the child runs" in app.logs.service()
+
+
+def test_always_restarts_an_application_that_ended_with_zero(wine, make_launcher, services, tmp_path):
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return"},
+                     config=restart_config("always", delay=1, limit=2))
+    services.start(app.name)
+    services.wait_state(app.name, STOPPED, RESTART_SECONDS)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (0, 0), status
+    own = own_lines(app.service_log())
+    assert [line for line in own if line.startswith("the application ended")] == [
+        "the application ended with exit code 0; restart 1 of 2 in 1 s",
+        "the application ended with exit code 0; restart 2 of 2 in 2 s",
+        "the application ended with exit code 0; giving up after 2 restarts; the service stops"], own
+    assert len(app.home.trace().processes()) == 3
+
+
+def test_service_log_holds_the_vms_start_up_error_and_the_event_log_the_give_up(wine, make_launcher, services,
+                                                                                tmp_path):
+    # No restart policy: the service ends with the application, as always,
+    # but what the VM said is no longer thrown away.
+    app = ServiceApp(wine, make_launcher, services, tmp_path,
+                     script={"create_result": -1, "create_stderr": "Error occurred during initialization of VM\r\n"
+                             "Could not reserve enough space for object heap\r\n"})
+    events = event_log_offset()
+    services.start(app.name)
+    services.wait_state(app.name, STOPPED, RESTART_SECONDS)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (1066, 1), status
+    lines = app.service_log()
+    app_lines = [line.text for line in lines if line.tag == "[app]"]
+    assert app_lines[:2] == ["Error occurred during initialization of VM",
+                             "Could not reserve enough space for object heap"], app_lines
+    give_up = [line for line in own_lines(lines) if line.startswith("the application ended")]
+    assert len(give_up) == 1 and give_up[0].startswith(
+        "the application ended with exit code 1; the service stops and reports the failure (its last output: "), \
+        own_lines(lines)
+    assert give_up[0].endswith(f"(its last output: {app_lines[-1]})")
+    assert event_log_entries(events) == give_up
+    # The time stamps are this run's.
+    assert abs((lines[0].time - datetime.datetime.now()).total_seconds()) < 600
+
+
+def test_service_log_rolls_and_a_log_that_cannot_be_written_stops_nothing(wine, make_launcher, services, tmp_path):
+    output = "".join(f"line {n:04d} of the application's output\r\n" for n in range(300))
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "return", "main_stdout": output},
+                     config={180: "logs\\svc.log", 181: "4096", 182: "2"})
+    services.start(app.name)
+    services.wait_state(app.name, STOPPED, RESTART_SECONDS)
+    folder = app.exe.parent / "logs"
+    assert sorted(p.name for p in folder.iterdir()) == ["svc.1.log", "svc.2.log", "svc.log"]
+    kept = []
+    for name in ("svc.2.log", "svc.1.log", "svc.log"):
+        path = folder / name
+        assert path.stat().st_size <= 4096, name
+        kept += app.service_log(f"logs/{name}")
+    # The newest lines are all there, whole and in order; older ones rolled off.
+    numbers = [int(line.text.split()[1]) for line in kept if line.tag == "[app]"]
+    assert numbers == list(range(numbers[0], 300)) and numbers[0] > 0, numbers
+    assert own_lines(kept)[-1] == f"service '{app.name}' stopped"
+    assert not (app.exe.parent / "app.service.log").exists()
+
+    # A log that cannot be written (its folder would be the executable
+    # itself): the service runs and stops as always, and the diagnostic log
+    # says once why there is no service log.
+    (tmp_path / "blocked").mkdir()
+    blocked = ServiceApp(wine, make_launcher, services, tmp_path / "blocked",
+                         script={"main": "wait-stop", "main_stdout": "x\r\n" * 50},
+                         config={180: "app.exe\\svc.log"}, directory=tmp_path / "blocked" / "app")
+    services.start(blocked.name)
+    blocked.wait_main()
+    r = blocked.command("/stop")
+    assert (r.rc, r.out) == (0, f"Stopping service '{blocked.name}'.\nService stopped\n")
+    blocked.wait_exit()
+    assert services.query(blocked.name)["exit"] == 0
+    errors = [l for l in blocked.logs.service() if l.startswith("ERROR: could not open the service log")]
+    assert len(errors) == 1 and "app.exe\\svc.log" in errors[0], blocked.logs.service()

@@ -11,15 +11,18 @@ returns from main (DestroyJavaVM, exit code 0); and every third cycle is
 stopped as soon as the SCM reports the service running, not waiting for
 the application's main, so the stop meets a child still starting and the
 line has to wait for the application to read it."""
+import os
+import re
 import shutil
 import subprocess
 import time
 
 import pytest
 
-from svc_helpers import (RUNNING, STOPPED, in_order, keepalive, service_processes, services,  # noqa: F401
-                         winpath)
+from svc_helpers import (RUNNING, STOPPED, in_order, keepalive, own_lines, service_log,  # noqa: F401
+                         service_processes, services, wait_for, winpath)
 from test_service_runtime import ServiceApp
+from vtltest import IS_32
 
 CYCLES = 50
 # Generous against a loaded 2-core machine, yet far below anything a
@@ -220,3 +223,75 @@ def test_fifty_start_stop_cycles_lose_no_stop_and_leave_no_process(wine, make_la
     assert len(trace.calls("main-result")) == CYCLES - 1
     print(f"{CYCLES} service cycles in {elapsed:.1f} s; slowest start {max(d[0] for d in durations):.1f} s, "
           f"slowest stop {max(d[1] for d in durations):.1f} s")
+
+
+RESTARTS = 100
+# The 32-bit emulator is slower to start a tool: a longer delay leaves time
+# to look at the service process between two runs of the application.
+RESTART_DELAY = 3 if IS_32 else 1
+
+
+def handle_count(services, pid):
+    r = services.tool("handles", str(pid))
+    assert r.rc == 0, r
+    return int(r.out.strip().split("=")[1])
+
+
+@pytest.mark.slow
+def test_hundred_restarts_leave_no_handle_and_no_process(wine, make_launcher, services, tmp_path):
+    """The application fails at once, a hundred and one times: the service
+    starts it again a hundred times (a constant delay, the count never
+    starting over), then gives up. Between two runs the service process
+    holds as many handles and files as after the first failure, no other
+    process of the service is alive, and at the end none at all."""
+    app = ServiceApp(wine, make_launcher, services, tmp_path, script={"main": "exit", "main_exit_code": 3},
+                     config={171: "on-failure", 172: str(RESTART_DELAY), 173: str(RESTART_DELAY), 174: "0",
+                             175: str(RESTARTS)})
+    log_path = app.exe.parent / "app.service.log"
+    folder = tmp_path
+    began = time.monotonic()
+    services.start(app.name)
+    started = wait_for(lambda: [line for line in own_lines(service_log(log_path, final=False))
+                                if line.startswith(f"service '{app.name}'")], 60, "the service's first line")
+    pid = int(re.search(r"\(process (\d+)\)", started[0]).group(1))
+    samples = []  # (restart, handles, unix files)
+    seen = 0
+    deadline = time.monotonic() + RESTARTS * (RESTART_DELAY + 10) + 60
+    while "exiting" not in app.logs.service():
+        assert time.monotonic() < deadline, "the restarts did not end in time"
+        own = own_lines(service_log(log_path, final=False))
+        restarts = [l for l in own if "; restart " in l]
+        if len(restarts) == seen or not own[-1].endswith(f"in {RESTART_DELAY} s"):
+            time.sleep(0.05)
+            continue
+        seen = len(restarts)
+        running = launcher_processes(service_processes(folder), app.exe)
+        handles = handle_count(services, pid)
+        unix_pid = [p.split(":")[0] for p in running if not p.endswith(" __vtl_restart")]
+        files = len(os.listdir(f"/proc/{unix_pid[0]}/fd")) if len(unix_pid) == 1 else None
+        # Valid only when taken inside the delay: no line after the restart's.
+        if own_lines(service_log(log_path, final=False))[-1] == own[-1]:
+            assert children(running) == [], f"restart {seen}: a child is alive in the delay: {running}"
+            samples.append((seen, handles, files))
+    elapsed = time.monotonic() - began
+
+    services.wait_state(app.name, STOPPED)
+    status = services.query(app.name)
+    assert (status["exit"], status["specific"]) == (1066, 3), status
+    own = own_lines(service_log(log_path))
+    assert len([l for l in own if "; restart " in l]) == RESTARTS
+    assert own[-2].startswith(f"the application ended with exit code 3; giving up after {RESTARTS} restarts")
+    assert len(app.home.trace().processes()) == RESTARTS + 1
+    deadline = time.monotonic() + 10
+    while service_processes(folder) and time.monotonic() < deadline:
+        time.sleep(0.1)
+    assert service_processes(folder) == []
+    # Taken in the delays of the first tenth and of the last tenth of the run.
+    early = [s for s in samples if s[0] <= RESTARTS // 10]
+    late = [s for s in samples if s[0] > RESTARTS - RESTARTS // 10]
+    assert early and late, samples
+    assert max(s[1] for s in late) <= min(s[1] for s in early), samples
+    assert max(s[2] for s in late) <= min(s[2] for s in early), samples
+    print(f"{RESTARTS} restarts in {elapsed:.1f} s (delay {RESTART_DELAY} s); service process between runs: "
+          f"handles {sorted({s[1] for s in samples})}, Unix files {sorted({s[2] for s in samples})}, "
+          f"{len(samples)} samples")

@@ -3,7 +3,7 @@
 //
 //   svctool.exe create NAME BINPATH      demand-start own-process service
 //   svctool.exe setpath NAME BINPATH     change the command the SCM runs
-//   svctool.exe qc NAME                  type=, start=, path=, deps=, display=
+//   svctool.exe qc NAME                  type=, start=, path=, deps=, display=, account=
 //   svctool.exe qdesc NAME               desc= (UTF-8)
 //   svctool.exe deps NAME                dep= line per DependOnService entry in the registry
 //   svctool.exe query NAME               state=, exit=, specific=, checkpoint=, pid=
@@ -11,6 +11,7 @@
 //   svctool.exe control NAME CODE        ControlService
 //   svctool.exe waitstate NAME STATE MS  exit 0 once the state is reached
 //   svctool.exe delete NAME              stop if running, then delete
+//   svctool.exe handles PID              handles=N, the handles the process holds
 //
 // Failures print "error=CODE" and exit with 2.
 #include <windows.h>
@@ -71,6 +72,7 @@ int queryConfig(const char* name) {
     for (const char* p = config->lpDependencies; p && *p; p += strlen(p) + 1) printf("[%s]", p);
     printf("\n");
     printf("display=%s\n", config->lpDisplayName ? config->lpDisplayName : "");
+    printf("account=%s\n", config->lpServiceStartName ? config->lpServiceStartName : "");
     return 0;
 }
 
@@ -189,6 +191,45 @@ int removeService(const char* name) {
 
 }  // namespace
 
+// The number of handles a process holds (the NAME argument is its id),
+// from the system's handle table (NtQuerySystemInformation with
+// SystemHandleInformation, which Wine keeps too; GetProcessHandleCount
+// gives 0 there).
+int handleCount(DWORD pid) {
+    struct Entry {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    struct Table {
+        ULONG count;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return fail("NtQuerySystemInformation");
+    std::vector<unsigned long long> buffer(1 << 17);
+    ULONG length = 0;
+    LONG status;
+    const LONG lengthMismatch = static_cast<LONG>(0xC0000004);
+    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size() * 8), &length)) == lengthMismatch)
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) {
+        printf("error=0x%lx (NtQuerySystemInformation)\n", static_cast<unsigned long>(status));
+        return 2;
+    }
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
+    unsigned long count = 0;
+    for (ULONG i = 0; i < table->count; ++i)
+        if (table->entries[i].processId == pid) ++count;
+    printf("handles=%lu\n", count);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc < 3) {
         fprintf(stderr, "usage: svctool COMMAND NAME [...]\n");
@@ -198,6 +239,7 @@ int main(int argc, char** argv) {
     const char* name = argv[2];
     if (command == "create" && argc == 4) return create(name, argv[3]);
     if (command == "setpath" && argc == 4) return setPath(name, argv[3]);
+    if (command == "handles") return handleCount(static_cast<DWORD>(atol(name)));
     if (command == "qc") return queryConfig(name);
     if (command == "qdesc") return queryDescription(name);
     if (command == "deps") return registryDependencies(name);

@@ -82,6 +82,61 @@ TEST(CommandTail, ServiceNameAndNonInteractive) {
     EXPECT_EQ(r.serviceName, "my long  name");
 }
 
+TEST(CommandTail, AccountOptionsOfTheInstallWords) {
+    CommandRequest r = parseCommandTail("/install --user .\\svc --password-file \"C:\\my files\\pw.txt\" My Service");
+    EXPECT_EQ(r.command, ServiceCommand::Install);
+    EXPECT_EQ(r.user, ".\\svc");
+    EXPECT_TRUE(r.hasPasswordFile);
+    EXPECT_EQ(r.passwordFile, "C:\\my files\\pw.txt");
+    EXPECT_EQ(r.serviceName, "My Service");
+    EXPECT_TRUE(r.optionProblem.empty());
+
+    // Any order, with non-interactive, and a user in quotes; no name.
+    r = parseCommandTail("/install-auto --password-file pw non-interactive --user \"DOMAIN\\John Smith\"");
+    EXPECT_EQ(r.command, ServiceCommand::InstallAuto);
+    EXPECT_FALSE(r.interactive);
+    EXPECT_EQ(r.user, "DOMAIN\\John Smith");
+    EXPECT_EQ(r.passwordFile, "pw");
+    EXPECT_FALSE(r.hasServiceName);
+    EXPECT_TRUE(r.optionProblem.empty());
+
+    // A managed account needs no password.
+    r = parseCommandTail("/install-and-start --user CORP\\svc$");
+    EXPECT_EQ(r.user, "CORP\\svc$");
+    EXPECT_FALSE(r.hasPasswordFile);
+    EXPECT_TRUE(r.optionProblem.empty());
+
+    // After the name they are part of the name; other words take none.
+    r = parseCommandTail("/install name --user x");
+    EXPECT_EQ(r.serviceName, "name --user x");
+    EXPECT_TRUE(r.user.empty());
+    r = parseCommandTail("/status --user x");
+    EXPECT_EQ(r.command, ServiceCommand::Status);
+    EXPECT_EQ(r.serviceName, "--user x");
+    EXPECT_TRUE(r.optionProblem.empty());
+}
+
+TEST(CommandTail, AccountOptionsThatCannotBeUsed) {
+    const struct {
+        const char* tail;
+        const char* problem;
+    } cases[] = {
+        {"/install --password-file pw", "--password-file needs --user"},
+        {"/install --user", "--user needs a value"},
+        {"/install --user  x", "--user needs a value"},
+        {"/install --user \"\" x", "--user needs a value"},
+        {"/install --password-file", "--password-file needs a value"},
+        {"/install --user \"open name", "--user: the closing quote is missing"},
+        {"/install --user a --user b", "--user is given twice"},
+        {"/install --user a --password-file p --password-file q", "--password-file is given twice"},
+    };
+    for (const auto& c : cases) {
+        CommandRequest r = parseCommandTail(c.tail);
+        EXPECT_EQ(r.command, ServiceCommand::Install) << c.tail;
+        EXPECT_EQ(r.optionProblem, c.problem) << c.tail;
+    }
+}
+
 TEST(CommandTail, TrailingSpaceStaysWithTheWord) {
     CommandRequest r = parseCommandTail("/install ");
     EXPECT_EQ(r.command, ServiceCommand::None);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/bounded.h"
+#include "config/keys.h"
 #include "config/locale.h"
 #include "config/store.h"
 #include "launch/sharing.h"
@@ -372,3 +373,32 @@ TEST(LaunchSharing, ApplicationFoldersAndArchiveMagic) {
     EXPECT_EQ(staleArchives({{"a", 1}, {"b", 3}, {"c", 2}, {"d", 0}}, 2), (std::vector<std::string>{"a", "d"}));
     EXPECT_TRUE(staleArchives({{"a", 1}}, 2).empty());
 }
+TEST(LaunchOptionListEnd, RollingOfTheRedirectionFilesOnlyWhenRedirected) {
+    clearStores();
+    clearCapturedLog();
+    storeConfigValue(key::RedirectMaxSize, "1048576");
+    storeConfigValue(key::RedirectKeep, "3");
+    OptionList options;
+    closeOptionList(options, false, false);
+    EXPECT_EQ(options, (OptionList{"-Dvantrel.redirect.maxSize=1048576", "-Dvantrel.redirect.keep=3"}));
+    // /run redirects nothing, so there is nothing to roll.
+    options.clear();
+    closeOptionList(options, false, true);
+    EXPECT_EQ(options, (OptionList{"-Dvantrel.noRedir=true"}));
+
+    // Without a count the runtime keeps its default; a value it would refuse
+    // is left out with a line.
+    clearStores();
+    storeConfigValue(key::RedirectMaxSize, "4096");
+    options.clear();
+    closeOptionList(options, true, false);
+    EXPECT_EQ(options, (OptionList{"-Xrs", "-Dvantrel.redirect.maxSize=4096"}));
+    storeConfigValue(key::RedirectMaxSize, "10 MB");
+    options.clear();
+    closeOptionList(options, false, false);
+    EXPECT_TRUE(options.empty());
+    EXPECT_TRUE(logContains(L"ERROR: config keys 183 and 184 hold \"10 MB\" and \"\", not a size in bytes and a count "
+                            L"from 0 to 999; the redirection files do not roll"));
+    clearStores();
+}
+

@@ -4,6 +4,7 @@ import java.io.BufferedOutputStream;
 import java.io.File;
 import java.io.FileOutputStream;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.io.PrintStream;
 
 /**
@@ -27,12 +28,20 @@ import java.io.PrintStream;
  *   <li>When both names lead to the same file, both streams share one
  *       stream, opened as the error-stream name says, so that neither
  *       overwrites the other.</li>
+ *   <li>With the system property "vantrel.redirect.maxSize" (bytes; the
+ *       launcher passes it for the project's redirect.max_size) the files
+ *       roll by size, keeping "vantrel.redirect.keep" old files (default 8):
+ *       see {@link RollingFileOutputStream}. A file started afresh then
+ *       first rolls what it held away instead of losing it.</li>
  * </ul>
  * Nothing is redirected when the system property "vantrel.noRedir" is
  * "true" (the launcher's foreground run sets it).
  */
 final class Redirection {
     static final String NO_REDIRECT_PROPERTY = "vantrel.noRedir";
+    static final String MAX_SIZE_PROPERTY = "vantrel.redirect.maxSize";
+    static final String KEEP_PROPERTY = "vantrel.redirect.keep";
+    static final int DEFAULT_KEEP = 8;
 
     private Redirection() {
     }
@@ -84,13 +93,14 @@ final class Redirection {
         PrintStream originalErr = System.err;
         Target err = parse(errorName, originalErr);
         Target out = parse(outputName, originalErr);
-        PrintStream errStream = err == null ? null : open(err, "standard error", originalErr);
+        Rolling rolling = Rolling.fromProperties(originalErr);
+        PrintStream errStream = err == null ? null : open(err, "standard error", originalErr, rolling);
         PrintStream outStream = null;
         if (out != null) {
             if (errStream != null && sameFile(err.file, out.file)) {
                 outStream = errStream;
             } else {
-                outStream = open(out, "standard output", originalErr);
+                outStream = open(out, "standard output", originalErr, rolling);
             }
         }
         if (errStream == null && outStream == null) {
@@ -129,14 +139,51 @@ final class Redirection {
         }
     }
 
-    private static PrintStream open(Target target, String what, PrintStream warnings) {
+    /** The rolling the launcher asked for, or null for none. */
+    static final class Rolling {
+        final long maxSize;
+        final int keep;
+
+        Rolling(long maxSize, int keep) {
+            this.maxSize = maxSize;
+            this.keep = keep;
+        }
+
+        static Rolling fromProperties(PrintStream warnings) {
+            String size = System.getProperty(MAX_SIZE_PROPERTY);
+            if (size == null) {
+                return null;
+            }
+            long maxSize;
+            int keep = DEFAULT_KEEP;
+            try {
+                maxSize = Long.parseLong(size.trim());
+                String kept = System.getProperty(KEEP_PROPERTY);
+                if (kept != null) {
+                    keep = Integer.parseInt(kept.trim());
+                }
+            } catch (NumberFormatException e) {
+                maxSize = 0;
+            }
+            if (maxSize <= 0 || keep < 0 || keep > 999) {
+                warnings.println("vtlruntime: not rolling the redirection files: " + MAX_SIZE_PROPERTY + "=" + size
+                        + " and " + KEEP_PROPERTY + "=" + System.getProperty(KEEP_PROPERTY)
+                        + " are not a size in bytes and a count from 0 to 999");
+                return null;
+            }
+            return new Rolling(maxSize, keep);
+        }
+    }
+
+    private static PrintStream open(Target target, String what, PrintStream warnings, Rolling rolling) {
         File parent = target.file.getParentFile();
         if (parent != null && !parent.isDirectory() && !parent.mkdirs() && !parent.isDirectory()) {
             warnings.println("vtlruntime: cannot redirect " + what + ": cannot create folder " + parent);
             return null;
         }
         try {
-            FileOutputStream file = new FileOutputStream(target.file, target.append);
+            OutputStream file = rolling == null ? new FileOutputStream(target.file, target.append)
+                    : new RollingFileOutputStream(target.file, target.append, rolling.maxSize, rolling.keep);
             return new PrintStream(new BufferedOutputStream(file), true);
         } catch (IOException | SecurityException e) {
             warnings.println("vtlruntime: cannot redirect " + what + " to " + target.file + ": " + e.getMessage());

@@ -215,6 +215,140 @@ final class BlockPlanner {
             store("classDataSharing", Catalogue.CLASS_DATA_SHARING, mode.equals("auto") ? "1" : "0");
         } else {
             problem("classDataSharing", "must be \"off\" or \"auto\", not \"" + mode + "\"");
+    /** One of a few words (restart, startType). */
+    void word(String parameter, int key, String value, String... words) {
+        if (value == null) {
+            return;
+        }
+        if (!Arrays.asList(words).contains(value)) {
+            String close = Texts.closestName(value, Arrays.asList(words));
+            problem(parameter, "\"" + value + "\" is unknown; "
+                    + (close != null ? "did you mean \"" + close + "\"?" : "use " + String.join(", ", words)));
+            return;
+        }
+        store(parameter, key, value);
+    }
+
+    /** A number of seconds or a count within its range. */
+    void count(String parameter, int key, Integer value, long min, long max) {
+        if (value == null) {
+            return;
+        }
+        if (value < min || value > max) {
+            problem(parameter, "must lie between " + min + " and " + max + ", not " + value);
+            return;
+        }
+        store(parameter, key, Integer.toString(value));
+    }
+
+    /** A log size such as "10 MB" (1 KB = 1024 bytes), stored in bytes. */
+    void size(String parameter, int key, String value) {
+        if (value == null) {
+            return;
+        }
+        int digits = 0;
+        while (digits < value.length() && Character.isDigit(value.charAt(digits)) && value.charAt(digits) < 128) {
+            digits++;
+        }
+        String unit = value.substring(digits).replace(" ", "").toUpperCase(java.util.Locale.ROOT);
+        long factor = unit.isEmpty() || unit.equals("B") ? 1 : unit.equals("KB") ? 1024L
+                : unit.equals("MB") ? 1024L * 1024 : unit.equals("GB") ? 1024L * 1024 * 1024 : 0;
+        if (digits == 0 || digits > 13 || factor == 0) {
+            problem(parameter, "\"" + value + "\" is not a size; write a number of bytes or a number and a unit, such as"
+                    + " \"10 MB\" (units B, KB, MB, GB; 1 KB = 1024 bytes)");
+            return;
+        }
+        long max = 1024L * 1024 * 1024 * 1024;
+        long number = Long.parseLong(value.substring(0, digits));
+        if (number > max / factor || number * factor < 1024) {
+            problem(parameter, "\"" + value + "\" must lie between 1 KB and 1024 GB");
+            return;
+        }
+        store(parameter, key, Long.toString(number * factor));
+    }
+
+    /** The recovery actions the install registers: "restart N" (seconds) and "none". */
+    void onFailure(List<String> items) {
+        if (items == null) {
+            return;
+        }
+        List<String> actions = new ArrayList<>();
+        for (String item : String.join(";", items).split(";", -1)) {
+            String text = item.trim();
+            if (text.isEmpty()) {
+                continue;
+            }
+            String lower = text.toLowerCase(java.util.Locale.ROOT);
+            String seconds = lower.startsWith("restart ") ? text.substring(8).trim() : null;
+            if (lower.equals("none")) {
+                actions.add("none");
+            } else if (seconds != null && seconds.matches("[0-9]{1,10}") && Long.parseLong(seconds) <= 86400) {
+                actions.add("restart " + Long.parseLong(seconds));
+            } else {
+                problem("onFailure", "\"" + text + "\" is not \"restart N\" (N seconds, 0 to 86400) or \"none\"");
+                return;
+            }
+        }
+        if (actions.isEmpty() || actions.size() > 20) {
+            problem("onFailure", actions.isEmpty() ? "names no action; leave the parameter out for none"
+                    : "more than 20 actions");
+            return;
+        }
+        store("onFailure", Catalogue.ON_FAILURE, String.join(";", actions));
+    }
+
+    /** LocalSystem, the two NT AUTHORITY accounts or NT SERVICE\<name>; a user account is given at install. */
+    void serviceAccount(String value) {
+        if (value == null) {
+            return;
+        }
+        String lower = value.toLowerCase(java.util.Locale.ROOT);
+        boolean accepted = lower.equals("localsystem") || lower.equals(".\\localsystem")
+                || lower.equals("nt authority\\localservice") || lower.equals("nt authority\\networkservice")
+                || (lower.startsWith("nt service\\") && value.length() > 11);
+        if (!accepted) {
+            problem("serviceAccount", "\"" + value + "\" is not LocalSystem, NT AUTHORITY\\LocalService, NT AUTHORITY"
+                    + "\\NetworkService or NT SERVICE\\<name>; a user account is given with its password when "
+                    + "installing: /install --user NAME --password-file FILE");
+            return;
+        }
+        text("serviceAccount", Catalogue.ACCOUNT, value);
+    }
+
+    void serviceLog(String value) {
+        if (value == null) {
+            return;
+        }
+        if (value.isEmpty()) {
+            problem("serviceLog", "is empty; write none to discard the application's output, or leave the parameter"
+                    + " out for the default file beside the executable");
+            return;
+        }
+        text("serviceLog", Catalogue.SERVICE_LOG, value);
+    }
+
+    /** Settings that only mean something beside another one; called after all of them. */
+    void companions() {
+        int[][] pairs = {
+            {Catalogue.FAILURE_RESET_AFTER, Catalogue.ON_FAILURE},
+            {Catalogue.REDIRECT_KEEP, Catalogue.REDIRECT_MAX_SIZE},
+            {Catalogue.SERVICE_LOG_KEEP, Catalogue.SERVICE_LOG_MAX_SIZE},
+        };
+        String[][] names = {{"failureResetAfter", "onFailure"}, {"redirectKeep", "redirectMaxSize"},
+            {"serviceLogKeep", "serviceLogMaxSize"}};
+        for (int i = 0; i < pairs.length; i++) {
+            if (block.config.containsKey(pairs[i][0]) && !block.config.containsKey(pairs[i][1])) {
+                problem(names[i][0], "has no effect without " + names[i][1] + "; add it or remove this parameter");
+            }
+        }
+        if (block.config.containsKey(Catalogue.REDIRECT_MAX_SIZE) && !block.config.containsKey(Catalogue.STDOUT)
+                && !block.config.containsKey(Catalogue.STDERR)) {
+            problem("redirectMaxSize", "has no effect without redirectStdout or redirectStderr; add it or remove "
+                    + "this parameter");
+        }
+        String log = block.config.get(Catalogue.SERVICE_LOG);
+        if (log != null && log.equalsIgnoreCase("none") && block.config.containsKey(Catalogue.SERVICE_LOG_MAX_SIZE)) {
+            problem("serviceLogMaxSize", "has no effect with serviceLog none; remove one of them");
         }
     }
 

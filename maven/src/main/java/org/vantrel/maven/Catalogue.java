@@ -69,6 +69,20 @@ final class Catalogue {
     static final int FILE_COUNT = key("files.count");
     static final int FILE_NAMES = key("files.names");
     static final int STOP_TIMEOUT = key("service.stop_timeout");
+    static final int RESTART = key("service.restart");
+    static final int RESTART_DELAY = key("service.restart_delay");
+    static final int RESTART_MAX_DELAY = key("service.restart_max_delay");
+    static final int RESTART_RESET_AFTER = key("service.restart_reset_after");
+    static final int RESTART_LIMIT = key("service.restart_limit");
+    static final int ON_FAILURE = key("service.on_failure");
+    static final int FAILURE_RESET_AFTER = key("service.failure_reset_after");
+    static final int START_TYPE = key("service.start");
+    static final int ACCOUNT = key("service.account");
+    static final int SERVICE_LOG = key("service.log");
+    static final int SERVICE_LOG_MAX_SIZE = key("service.log_max_size");
+    static final int SERVICE_LOG_KEEP = key("service.log_keep");
+    static final int REDIRECT_MAX_SIZE = key("redirect.max_size");
+    static final int REDIRECT_KEEP = key("redirect.keep");
     static final int CLASS_DATA_SHARING = key("jvm.class_data_sharing");
     static final int SERVICE_DESCRIPTION = messageNamed("service_description").id;
 

@@ -132,6 +132,61 @@ public class PackMojo extends AbstractMojo {
     /** "auto": the launcher keeps a class-data sharing archive per runtime and configuration; "off" (default). */
     @Parameter
     String classDataSharing;
+    /** never, on-failure or always: when the service starts the application again. */
+    @Parameter
+    String restart;
+
+    /** Seconds before the first restart (0 to 86400; default 10). */
+    @Parameter
+    Integer restartDelay;
+
+    /** Seconds the doubling restart delay stops at (0 to 86400; default 300). */
+    @Parameter
+    Integer restartMaxDelay;
+
+    /** Seconds of running after which the restart count starts over (default 600; 0: never). */
+    @Parameter
+    Integer restartResetAfter;
+
+    /** Restarts before the service gives up and reports the failure (default 5). */
+    @Parameter
+    Integer restartLimit;
+
+    /** Recovery actions registered at install: restart N (seconds) or none, one per element. */
+    @Parameter
+    List<String> onFailure;
+
+    /** Seconds after which the system's failure count starts over (with onFailure; default 86400). */
+    @Parameter
+    Integer failureResetAfter;
+
+    /** auto, delayed-auto or demand: the start type install registers. */
+    @Parameter
+    String startType;
+
+    /** The account the service runs as: LocalSystem, NT AUTHORITY\LocalService, ...\NetworkService or NT SERVICE\name. */
+    @Parameter
+    String serviceAccount;
+
+    /** The service log beside the executable (default NAME.service.log), or none. */
+    @Parameter
+    String serviceLog;
+
+    /** Size at which the service log rolls, such as 10 MB. */
+    @Parameter
+    String serviceLogMaxSize;
+
+    /** Rolled service logs kept (default 8). */
+    @Parameter
+    Integer serviceLogKeep;
+
+    /** Size at which the redirection files roll, such as 10 MB. */
+    @Parameter
+    String redirectMaxSize;
+
+    /** Rolled redirection files kept (default 8). */
+    @Parameter
+    Integer redirectKeep;
 
     /** File that System.out goes to in a service and under /run-redirect; a trailing + appends. */
     @Parameter
@@ -220,6 +275,20 @@ public class PackMojo extends AbstractMojo {
         plan.serviceDependencies(serviceDependencies);
         plan.stopTimeout(stopTimeout);
         plan.classDataSharing(classDataSharing);
+        plan.word("restart", Catalogue.RESTART, restart, "never", "on-failure", "always");
+        plan.count("restartDelay", Catalogue.RESTART_DELAY, restartDelay, 0, 86400);
+        plan.count("restartMaxDelay", Catalogue.RESTART_MAX_DELAY, restartMaxDelay, 0, 86400);
+        plan.count("restartResetAfter", Catalogue.RESTART_RESET_AFTER, restartResetAfter, 0, Integer.MAX_VALUE);
+        plan.count("restartLimit", Catalogue.RESTART_LIMIT, restartLimit, 0, 1000000);
+        plan.onFailure(onFailure);
+        plan.count("failureResetAfter", Catalogue.FAILURE_RESET_AFTER, failureResetAfter, 0, Integer.MAX_VALUE);
+        plan.word("startType", Catalogue.START_TYPE, startType, "auto", "delayed-auto", "demand");
+        plan.serviceAccount(serviceAccount);
+        plan.serviceLog(serviceLog);
+        plan.size("serviceLogMaxSize", Catalogue.SERVICE_LOG_MAX_SIZE, serviceLogMaxSize);
+        plan.count("serviceLogKeep", Catalogue.SERVICE_LOG_KEEP, serviceLogKeep, 0, 999);
+        plan.size("redirectMaxSize", Catalogue.REDIRECT_MAX_SIZE, redirectMaxSize);
+        plan.count("redirectKeep", Catalogue.REDIRECT_KEEP, redirectKeep, 0, 999);
         List<String> archives = new ArrayList<>();
         for (String jar : libraries.keySet()) {
             archives.add("lib\\" + jar);
@@ -228,6 +297,7 @@ public class PackMojo extends AbstractMojo {
         plan.files(files, project.getBasedir());
         plan.serviceDescription(serviceDescription);
         plan.messages(messages);
+        plan.companions();
         problems.addAll(plan.problems());
         ResourcePlanner resources = new ResourcePlanner(problems);
         resources.icon(icon, project.getBasedir());
