@@ -5,6 +5,7 @@
 #include "pack/text_codec.h"
 #include "pack/translations.h"
 #include "pack/value_limits.h"
+#include "service/install.h"
 
 namespace {
 
@@ -57,6 +58,12 @@ std::string exportCatalogue() {
         {"icon_images", limit::IconImages},
         {"version_text", limit::VersionText},
         {"version_part", limit::VersionPart},
+        {"restart_delay_max", limit::RestartDelayMax},
+        {"restart_limit_max", limit::RestartLimitMax},
+        {"keep_max", limit::KeepMax},
+        {"roll_size_min_kb", limit::RollSizeMinKb},
+        {"roll_size_max_kb", limit::RollSizeMaxKb},
+        {"recovery_delay_max", static_cast<int>(kMaxRecoveryDelaySeconds)},
     };
     for (const auto& l : limits) out += std::string("limit\t") + l.name + "\t" + std::to_string(l.value) + "\n";
     const MessageInfo* messages = messageCatalogue(&count);

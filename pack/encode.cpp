@@ -1,5 +1,7 @@
 #include "pack/encode.h"
 
+#include "pack/value_limits.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -276,8 +278,8 @@ std::string closestName(const std::string& name, const std::vector<std::string>&
 
 namespace {
 
-constexpr unsigned long long kMinLogSize = 1024;
-constexpr unsigned long long kMaxLogSize = 1024ull * 1024 * 1024 * 1024;
+constexpr unsigned long long kMinLogSize = 1024ull * limit::RollSizeMinKb;
+constexpr unsigned long long kMaxLogSize = 1024ull * limit::RollSizeMaxKb;
 
 }  // namespace
 

@@ -169,6 +169,8 @@ void readClassDataSharing(ProjectContext& ctx, const toml::node& node, const std
     if (value == "auto") storeSetting(ctx, node, path, keyOf(path), "1");
     else if (value == "off") storeSetting(ctx, node, path, keyOf(path), "0");
     else ctx.error(node, path + " must be \"off\" or \"auto\", not \"" + value + "\"");
+}
+
 // The words a Word setting takes.
 void readWord(ProjectContext& ctx, const toml::node& node, const std::string& path) {
     static const struct {
@@ -200,10 +202,13 @@ void readCount(ProjectContext& ctx, const toml::node& node, const std::string& p
         const char* path;
         long long min, max;
     } ranges[] = {
-        {"service.restart_delay", 0, 86400},        {"service.restart_max_delay", 0, 86400},
-        {"service.restart_reset_after", 0, INT32_MAX}, {"service.restart_limit", 0, 1000000},
-        {"service.failure_reset_after", 0, INT32_MAX}, {"service.log_keep", 0, 999},
-        {"redirect.keep", 0, 999},
+        {"service.restart_delay", 0, limit::RestartDelayMax},
+        {"service.restart_max_delay", 0, limit::RestartDelayMax},
+        {"service.restart_reset_after", 0, INT32_MAX},
+        {"service.restart_limit", 0, limit::RestartLimitMax},
+        {"service.failure_reset_after", 0, INT32_MAX},
+        {"service.log_keep", 0, limit::KeepMax},
+        {"redirect.keep", 0, limit::KeepMax},
     };
     int number = 0;
     for (const auto& range : ranges)

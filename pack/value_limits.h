@@ -21,4 +21,14 @@ constexpr int IconImages = 64;
 constexpr int VersionText = 1000;
 // A part of a Windows version number (file and product version).
 constexpr int VersionPart = 65535;
+// Seconds of a service restart delay (restart_delay, restart_max_delay)
+// and of a "restart N" recovery action: a day at most.
+constexpr int RestartDelayMax = 86400;
+// Restarts before a service gives up.
+constexpr int RestartLimitMax = 1000000;
+// Rolled files kept (service log, redirection files).
+constexpr int KeepMax = 999;
+// A rolling size, in KB (1 KB = 1024 bytes): from 1 KB to 1024 GB.
+constexpr int RollSizeMinKb = 1;
+constexpr int RollSizeMaxKb = 1024 * 1024 * 1024;
 }  // namespace limit

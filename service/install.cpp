@@ -5,7 +5,6 @@
 namespace {
 
 constexpr size_t kMaxRecoveryActions = 20;
-constexpr uint32_t kMaxRecoveryDelaySeconds = 86400;
 
 bool sameWordIgnoringCase(const std::string& a, const char* b) {
     size_t n = strlen(b);

@@ -17,6 +17,8 @@ constexpr uint32_t kServiceAutoStart = 2;
 constexpr uint32_t kServiceDemandStart = 3;
 constexpr uint32_t kScActionNone = 0;
 constexpr uint32_t kScActionRestart = 1;
+// The seconds of a "restart N" recovery action: a day at most.
+constexpr uint32_t kMaxRecoveryDelaySeconds = 86400;
 
 // The records of ChangeServiceConfig2W, field for field as winsvc.h lays
 // them out (SC_ACTION, SERVICE_FAILURE_ACTIONSW, SERVICE_FAILURE_ACTIONS_FLAG,

@@ -13,6 +13,7 @@
 #include "pack/text_codec.h"
 #include "pack/translations.h"
 #include "pack/value_limits.h"
+#include "service/install.h"
 
 namespace {
 
@@ -103,6 +104,10 @@ TEST(CatalogueExport, EveryRowReadsBackWhole) {
     EXPECT_EQ(limits["stop_timeout_max"], limit::StopTimeoutMax);
     EXPECT_EQ(limits["icon_images"], limit::IconImages);
     EXPECT_EQ(limits["version_part"], limit::VersionPart);
+    EXPECT_EQ(limits["restart_delay_max"], limit::RestartDelayMax);
+    EXPECT_EQ(limits["keep_max"], limit::KeepMax);
+    EXPECT_EQ(limits["roll_size_max_kb"], limit::RollSizeMaxKb);
+    EXPECT_EQ(limits["recovery_delay_max"], static_cast<int>(kMaxRecoveryDelaySeconds));
     // The manifest, line breaks and quotes included.
     EXPECT_EQ(templates["manifest"], manifestTemplate());
 }

@@ -714,6 +714,8 @@ def test_class_data_sharing_stays_out_of_the_way(wine, make_launcher, tmp_path, 
     r, lines, log = own.run("plain")
     assert_plain_run(r, log)
     assert lines == ["class data sharing: left to the option -Xshare:off"], lines
+
+
 def test_real_vm_rolls_a_shared_redirection_file_without_losing_or_splitting_a_line(wine, make_launcher, tmp_path,
                                                                                    tempbase):
     """Four threads write numbered lines to System.out and System.err, both

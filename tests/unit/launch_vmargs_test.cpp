@@ -373,6 +373,7 @@ TEST(LaunchSharing, ApplicationFoldersAndArchiveMagic) {
     EXPECT_EQ(staleArchives({{"a", 1}, {"b", 3}, {"c", 2}, {"d", 0}}, 2), (std::vector<std::string>{"a", "d"}));
     EXPECT_TRUE(staleArchives({{"a", 1}}, 2).empty());
 }
+
 TEST(LaunchOptionListEnd, RollingOfTheRedirectionFilesOnlyWhenRedirected) {
     clearStores();
     clearCapturedLog();

@@ -215,6 +215,9 @@ final class BlockPlanner {
             store("classDataSharing", Catalogue.CLASS_DATA_SHARING, mode.equals("auto") ? "1" : "0");
         } else {
             problem("classDataSharing", "must be \"off\" or \"auto\", not \"" + mode + "\"");
+        }
+    }
+
     /** One of a few words (restart, startType). */
     void word(String parameter, int key, String value, String... words) {
         if (value == null) {
@@ -258,9 +261,10 @@ final class BlockPlanner {
                     + " \"10 MB\" (units B, KB, MB, GB; 1 KB = 1024 bytes)");
             return;
         }
-        long max = 1024L * 1024 * 1024 * 1024;
+        long min = 1024L * Catalogue.ROLL_SIZE_MIN_KB;
+        long max = 1024L * Catalogue.ROLL_SIZE_MAX_KB;
         long number = Long.parseLong(value.substring(0, digits));
-        if (number > max / factor || number * factor < 1024) {
+        if (number > max / factor || number * factor < min) {
             problem(parameter, "\"" + value + "\" must lie between 1 KB and 1024 GB");
             return;
         }
@@ -282,10 +286,12 @@ final class BlockPlanner {
             String seconds = lower.startsWith("restart ") ? text.substring(8).trim() : null;
             if (lower.equals("none")) {
                 actions.add("none");
-            } else if (seconds != null && seconds.matches("[0-9]{1,10}") && Long.parseLong(seconds) <= 86400) {
+            } else if (seconds != null && seconds.matches("[0-9]{1,10}")
+                    && Long.parseLong(seconds) <= Catalogue.RECOVERY_DELAY_MAX) {
                 actions.add("restart " + Long.parseLong(seconds));
             } else {
-                problem("onFailure", "\"" + text + "\" is not \"restart N\" (N seconds, 0 to 86400) or \"none\"");
+                problem("onFailure", "\"" + text + "\" is not \"restart N\" (N seconds, 0 to "
+                        + Catalogue.RECOVERY_DELAY_MAX + ") or \"none\"");
                 return;
             }
         }

@@ -91,6 +91,12 @@ final class Catalogue {
     static final int SERVICE_NAME_LIMIT = limit("service_name");
     static final int STOP_TIMEOUT_MIN = limit("stop_timeout_min");
     static final int STOP_TIMEOUT_MAX = limit("stop_timeout_max");
+    static final int RESTART_DELAY_MAX = limit("restart_delay_max");
+    static final int RESTART_LIMIT_MAX = limit("restart_limit_max");
+    static final int KEEP_MAX = limit("keep_max");
+    static final int ROLL_SIZE_MIN_KB = limit("roll_size_min_kb");
+    static final int ROLL_SIZE_MAX_KB = limit("roll_size_max_kb");
+    static final int RECOVERY_DELAY_MAX = limit("recovery_delay_max");
 
     /** Every message, in the order of the block's default message list. */
     static final Message[] MESSAGES = MESSAGE_LIST.toArray(new Message[0]);

@@ -132,6 +132,7 @@ public class PackMojo extends AbstractMojo {
     /** "auto": the launcher keeps a class-data sharing archive per runtime and configuration; "off" (default). */
     @Parameter
     String classDataSharing;
+
     /** never, on-failure or always: when the service starts the application again. */
     @Parameter
     String restart;
@@ -276,19 +277,19 @@ public class PackMojo extends AbstractMojo {
         plan.stopTimeout(stopTimeout);
         plan.classDataSharing(classDataSharing);
         plan.word("restart", Catalogue.RESTART, restart, "never", "on-failure", "always");
-        plan.count("restartDelay", Catalogue.RESTART_DELAY, restartDelay, 0, 86400);
-        plan.count("restartMaxDelay", Catalogue.RESTART_MAX_DELAY, restartMaxDelay, 0, 86400);
+        plan.count("restartDelay", Catalogue.RESTART_DELAY, restartDelay, 0, Catalogue.RESTART_DELAY_MAX);
+        plan.count("restartMaxDelay", Catalogue.RESTART_MAX_DELAY, restartMaxDelay, 0, Catalogue.RESTART_DELAY_MAX);
         plan.count("restartResetAfter", Catalogue.RESTART_RESET_AFTER, restartResetAfter, 0, Integer.MAX_VALUE);
-        plan.count("restartLimit", Catalogue.RESTART_LIMIT, restartLimit, 0, 1000000);
+        plan.count("restartLimit", Catalogue.RESTART_LIMIT, restartLimit, 0, Catalogue.RESTART_LIMIT_MAX);
         plan.onFailure(onFailure);
         plan.count("failureResetAfter", Catalogue.FAILURE_RESET_AFTER, failureResetAfter, 0, Integer.MAX_VALUE);
         plan.word("startType", Catalogue.START_TYPE, startType, "auto", "delayed-auto", "demand");
         plan.serviceAccount(serviceAccount);
         plan.serviceLog(serviceLog);
         plan.size("serviceLogMaxSize", Catalogue.SERVICE_LOG_MAX_SIZE, serviceLogMaxSize);
-        plan.count("serviceLogKeep", Catalogue.SERVICE_LOG_KEEP, serviceLogKeep, 0, 999);
+        plan.count("serviceLogKeep", Catalogue.SERVICE_LOG_KEEP, serviceLogKeep, 0, Catalogue.KEEP_MAX);
         plan.size("redirectMaxSize", Catalogue.REDIRECT_MAX_SIZE, redirectMaxSize);
-        plan.count("redirectKeep", Catalogue.REDIRECT_KEEP, redirectKeep, 0, 999);
+        plan.count("redirectKeep", Catalogue.REDIRECT_KEEP, redirectKeep, 0, Catalogue.KEEP_MAX);
         List<String> archives = new ArrayList<>();
         for (String jar : libraries.keySet()) {
             archives.add("lib\\" + jar);
