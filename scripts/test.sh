@@ -37,6 +37,10 @@ fi
 echo "test: set-up and build took $((SECONDS - started)) s"
 
 source scripts/wine-env.sh
+# Fresh servers: services an earlier run left running would keep their old
+# standard error, where the tests read Wine's event log entries.
+wine_stop
+[ "$I686" != none ] && wine32_stop
 wine_start
 [ "$I686" != none ] && wine32_start
 trap 'wine_stop; wine32_stop' EXIT
