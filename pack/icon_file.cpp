@@ -1,5 +1,6 @@
 #include "pack/icon_file.h"
 
+#include "pack/le_bytes.h"
 #include "pack/value_limits.h"
 
 namespace {
@@ -9,28 +10,10 @@ constexpr size_t kIconEntry = 16;
 const char kPngSignature[] = "\x89PNG\r\n\x1A\n";
 constexpr size_t kPngSignatureBytes = 8;
 
-uint16_t le16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-uint32_t le32(const std::string& b, size_t at) {
-    return static_cast<uint32_t>(le16(b, at)) | static_cast<uint32_t>(le16(b, at + 2)) << 16;
-}
-
 uint32_t be32(const std::string& b, size_t at) {
     uint32_t v = 0;
     for (size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
     return v;
-}
-
-void put16(std::string& b, uint16_t v) {
-    b += static_cast<char>(v & 0xFF);
-    b += static_cast<char>(v >> 8);
-}
-
-void put32(std::string& b, uint32_t v) {
-    put16(b, static_cast<uint16_t>(v & 0xFFFF));
-    put16(b, static_cast<uint16_t>(v >> 16));
 }
 
 uint32_t crc32(const std::string& b, size_t from, size_t n) {
@@ -244,19 +227,19 @@ bool parseIcon(const std::string& bytes, IconFile* icon, std::string* error) {
 
 std::string encodeIconGroup(const IconFile& icon, uint16_t firstId) {
     std::string out;
-    put16(out, 0);
-    put16(out, 1);
-    put16(out, static_cast<uint16_t>(icon.images.size()));
+    appendLe16(out, 0);
+    appendLe16(out, 1);
+    appendLe16(out, static_cast<uint16_t>(icon.images.size()));
     for (size_t i = 0; i < icon.images.size(); ++i) {
         const IconImage& image = icon.images[i];
         out += static_cast<char>(image.width);
         out += static_cast<char>(image.height);
         out += static_cast<char>(image.colourCount);
         out += static_cast<char>(image.reserved);
-        put16(out, image.planes);
-        put16(out, image.bitCount);
-        put32(out, static_cast<uint32_t>(image.data.size()));
-        put16(out, static_cast<uint16_t>(firstId + i));
+        appendLe16(out, image.planes);
+        appendLe16(out, image.bitCount);
+        appendLe32(out, static_cast<uint32_t>(image.data.size()));
+        appendLe16(out, static_cast<uint16_t>(firstId + i));
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "pack/resource_report.h"
 
+#include "pack/le_bytes.h"
 #include "pack/resource_section.h"
 #include "pack/text_codec.h"
 
@@ -8,14 +9,6 @@ namespace {
 // No executable's resources come near this; a section claiming more is
 // read only this far.
 constexpr uint32_t kMostResourceBytes = 64u << 20;
-
-uint16_t get16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-uint32_t get32(const std::string& b, size_t at) {
-    return static_cast<uint32_t>(get16(b, at)) | static_cast<uint32_t>(get16(b, at + 2)) << 16;
-}
 
 bool readSection(ByteSource& src, const StubLayout& layout, std::string* bytes, std::string* problem) {
     for (const PeSection& s : layout.sections) {
@@ -43,7 +36,7 @@ void readIconGroup(const Resource& group, const std::vector<Resource>& all, Reso
     const std::string& b = group.data;
     IconGroupReport out;
     out.id = group.id;
-    size_t count = b.size() >= 6 ? get16(b, 4) : 0;
+    size_t count = b.size() >= 6 ? le16(b, 4) : 0;
     if (b.size() < 6 || b.size() < 6 + 14 * count) {
         report->problem = "icon group " + std::to_string(group.id) + " is cut off";
         return;
@@ -53,9 +46,9 @@ void readIconGroup(const Resource& group, const std::vector<Resource>& all, Reso
         IconImageReport image;
         image.width = static_cast<unsigned char>(b[at]) ? static_cast<unsigned char>(b[at]) : 256;
         image.height = static_cast<unsigned char>(b[at + 1]) ? static_cast<unsigned char>(b[at + 1]) : 256;
-        image.bitCount = get16(b, at + 6);
-        image.bytes = get32(b, at + 8);
-        image.id = get16(b, at + 12);
+        image.bitCount = le16(b, at + 6);
+        image.bytes = le32(b, at + 8);
+        image.id = le16(b, at + 12);
         for (const Resource& r : all) {
             if (r.type != rt::Icon || r.id != image.id) continue;
             image.found = true;

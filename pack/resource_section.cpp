@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 
+#include "pack/le_bytes.h"
+
 namespace {
 
 constexpr uint32_t kSubdirectory = 0x80000000u;
@@ -12,34 +14,15 @@ constexpr size_t kDataEntry = 16;
 // More resources than this in one executable means a damaged directory.
 constexpr size_t kMostResources = 65536;
 
-void put16(std::string& b, size_t at, uint16_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>(v >> 8);
-}
-
-void put32(std::string& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
-}
-
-uint16_t get16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-uint32_t get32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
-    return v;
-}
-
 size_t align8(size_t n) { return (n + 7) & ~static_cast<size_t>(7); }
 
 // A directory with `count` id entries at `at`; the caller fills the entries.
-void putDirectory(std::string& b, size_t at, size_t count) { put16(b, at + 14, static_cast<uint16_t>(count)); }
+void putDirectory(std::string& b, size_t at, size_t count) { putLe16(b, at + 14, static_cast<uint16_t>(count)); }
 
 void putEntry(std::string& b, size_t directory, size_t index, uint32_t id, uint32_t target) {
     size_t at = directory + kDirectoryHeader + kDirectoryEntry * index;
-    put32(b, at, id);
-    put32(b, at + 4, target);
+    putLe32(b, at, id);
+    putLe32(b, at + 4, target);
 }
 
 struct Reader {
@@ -58,13 +41,13 @@ struct Reader {
     bool entries(size_t at, std::vector<std::pair<uint32_t, uint32_t>>* list) {
         if (at > bytes.size() || bytes.size() - at < kDirectoryHeader)
             return fail("a resource directory lies outside the section");
-        size_t named = get16(bytes, at + 12), ids = get16(bytes, at + 14);
+        size_t named = le16(bytes, at + 12), ids = le16(bytes, at + 14);
         size_t count = named + ids;
         if ((bytes.size() - at - kDirectoryHeader) / kDirectoryEntry < count)
             return fail("a resource directory claims more entries than the section holds");
         for (size_t i = named; i < count; ++i) {
             size_t entry = at + kDirectoryHeader + kDirectoryEntry * i;
-            list->emplace_back(get32(bytes, entry), get32(bytes, entry + 4));
+            list->emplace_back(le32(bytes, entry), le32(bytes, entry + 4));
         }
         return true;
     }
@@ -73,7 +56,7 @@ struct Reader {
         if (target & kSubdirectory) return fail("a language entry leads to a further directory instead of data");
         if (target > bytes.size() || bytes.size() - target < kDataEntry)
             return fail("a resource data entry lies outside the section");
-        uint32_t at = get32(bytes, target), size = get32(bytes, target + 4);
+        uint32_t at = le32(bytes, target), size = le32(bytes, target + 4);
         if (at < rva || at - rva > bytes.size() || bytes.size() - (at - rva) < size)
             return fail("the data of resource " + std::to_string(type) + "/" + std::to_string(id) +
                         " lies outside the section");
@@ -149,8 +132,8 @@ std::string encodeResourceSection(std::vector<Resource> resources, uint32_t sect
                 size_t r = languages[l];
                 size_t entry = dataEntries + kDataEntry * r;
                 putEntry(b, idAt, l, resources[r].language, static_cast<uint32_t>(entry));
-                put32(b, entry, sectionRva + static_cast<uint32_t>(dataAt[r]));
-                put32(b, entry + 4, static_cast<uint32_t>(resources[r].data.size()));
+                putLe32(b, entry, sectionRva + static_cast<uint32_t>(dataAt[r]));
+                putLe32(b, entry + 4, static_cast<uint32_t>(resources[r].data.size()));
                 b.replace(dataAt[r], resources[r].data.size(), resources[r].data);
             }
             idAt += kDirectoryHeader + kDirectoryEntry * languages.size();

@@ -1,5 +1,6 @@
 #include "pack/version_resource.h"
 
+#include "pack/le_bytes.h"
 #include "pack/value_limits.h"
 
 namespace {
@@ -11,31 +12,13 @@ constexpr size_t kFixedInfoBytes = 52;
 const char16_t kStringTableName[] = u"040904B0";
 constexpr uint32_t kTranslation = 0x04B00409u;
 
-void put16(std::string& b, uint16_t v) {
-    b += static_cast<char>(v & 0xFF);
-    b += static_cast<char>(v >> 8);
-}
-
-void put32(std::string& b, uint32_t v) {
-    put16(b, static_cast<uint16_t>(v & 0xFFFF));
-    put16(b, static_cast<uint16_t>(v >> 16));
-}
-
 void putText(std::string& b, const std::u16string& text) {
-    for (char16_t c : text) put16(b, static_cast<uint16_t>(c));
-    put16(b, 0);
+    for (char16_t c : text) appendLe16(b, static_cast<uint16_t>(c));
+    appendLe16(b, 0);
 }
 
 void pad4(std::string& b) {
     while (b.size() % 4) b += '\0';
-}
-
-uint16_t get16(const std::string& b, size_t at) {
-    return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-uint32_t get32(const std::string& b, size_t at) {
-    return static_cast<uint32_t>(get16(b, at)) | static_cast<uint32_t>(get16(b, at + 2)) << 16;
 }
 
 // One node of the version tree: length, value length, type (1 text, 0
@@ -44,9 +27,9 @@ uint32_t get32(const std::string& b, size_t at) {
 std::string node(const std::u16string& key, const std::string& value, uint16_t valueLength, uint16_t type,
                  const std::vector<std::string>& children) {
     std::string b;
-    put16(b, 0);
-    put16(b, valueLength);
-    put16(b, type);
+    appendLe16(b, 0);
+    appendLe16(b, valueLength);
+    appendLe16(b, type);
     putText(b, key);
     pad4(b);
     b += value;
@@ -67,19 +50,19 @@ std::u16string ascii(const char* text) {
 
 std::string fixedInfo(const VersionNumber& file, const VersionNumber& product) {
     std::string b;
-    put32(b, kFixedSignature);
-    put32(b, 0x00010000u);  // structure version 1.0
-    put32(b, static_cast<uint32_t>(file[0]) << 16 | file[1]);
-    put32(b, static_cast<uint32_t>(file[2]) << 16 | file[3]);
-    put32(b, static_cast<uint32_t>(product[0]) << 16 | product[1]);
-    put32(b, static_cast<uint32_t>(product[2]) << 16 | product[3]);
-    put32(b, 0x3Fu);         // every flag is meaningful, none is set
-    put32(b, 0);
-    put32(b, 0x00040004u);   // VOS_NT_WINDOWS32
-    put32(b, 1);             // VFT_APP
-    put32(b, 0);
-    put32(b, 0);             // no file date
-    put32(b, 0);
+    appendLe32(b, kFixedSignature);
+    appendLe32(b, 0x00010000u);  // structure version 1.0
+    appendLe32(b, static_cast<uint32_t>(file[0]) << 16 | file[1]);
+    appendLe32(b, static_cast<uint32_t>(file[2]) << 16 | file[3]);
+    appendLe32(b, static_cast<uint32_t>(product[0]) << 16 | product[1]);
+    appendLe32(b, static_cast<uint32_t>(product[2]) << 16 | product[3]);
+    appendLe32(b, 0x3Fu);         // every flag is meaningful, none is set
+    appendLe32(b, 0);
+    appendLe32(b, 0x00040004u);   // VOS_NT_WINDOWS32
+    appendLe32(b, 1);             // VFT_APP
+    appendLe32(b, 0);
+    appendLe32(b, 0);             // no file date
+    appendLe32(b, 0);
     return b;
 }
 
@@ -92,15 +75,15 @@ struct Node {
 
 bool readNode(const std::string& b, size_t at, size_t limit, Node* n) {
     if (at + 6 > limit) return false;
-    size_t length = get16(b, at);
+    size_t length = le16(b, at);
     if (length < 6 || length > limit - at) return false;
     n->start = at;
     n->end = at + length;
-    n->valueLength = get16(b, at + 2);
-    n->type = get16(b, at + 4);
+    n->valueLength = le16(b, at + 2);
+    n->type = le16(b, at + 4);
     n->key.clear();
     size_t p = at + 6;
-    for (; p + 2 <= n->end && get16(b, p) != 0; p += 2) n->key += static_cast<char16_t>(get16(b, p));
+    for (; p + 2 <= n->end && le16(b, p) != 0; p += 2) n->key += static_cast<char16_t>(le16(b, p));
     if (p + 2 > n->end) return false;
     p += 2;
     n->value = (p - at + 3) / 4 * 4 + at;
@@ -182,7 +165,7 @@ std::string encodeVersionResource(const VersionNumber& fileVersion, const Versio
     std::vector<std::string> tables;
     if (!strings.empty()) tables.push_back(node(kStringTableName, std::string(), 0, 1, strings));
     std::string translation;
-    put32(translation, kTranslation);
+    appendLe32(translation, kTranslation);
     std::vector<std::string> blocks;
     if (!tables.empty()) blocks.push_back(node(u"StringFileInfo", std::string(), 0, 1, tables));
     blocks.push_back(node(u"VarFileInfo", std::string(), 0, 1, {node(u"Translation", translation, 4, 0, {})}));
@@ -197,12 +180,12 @@ bool decodeVersionResource(const std::string& data, VersionReport* report, std::
         return false;
     }
     if (root.valueLength != kFixedInfoBytes || root.value + kFixedInfoBytes > root.end ||
-        get32(data, root.value) != kFixedSignature) {
+        le32(data, root.value) != kFixedSignature) {
         *error = "the version resource has no valid fixed version information";
         return false;
     }
     uint32_t parts[4];
-    for (size_t i = 0; i < 4; ++i) parts[i] = get32(data, root.value + 8 + 4 * i);
+    for (size_t i = 0; i < 4; ++i) parts[i] = le32(data, root.value + 8 + 4 * i);
     report->fileVersion = {static_cast<uint16_t>(parts[0] >> 16), static_cast<uint16_t>(parts[0] & 0xFFFF),
                            static_cast<uint16_t>(parts[1] >> 16), static_cast<uint16_t>(parts[1] & 0xFFFF)};
     report->productVersion = {static_cast<uint16_t>(parts[2] >> 16), static_cast<uint16_t>(parts[2] & 0xFFFF),
@@ -212,8 +195,8 @@ bool decodeVersionResource(const std::string& data, VersionReport* report, std::
         for (const Node& table : children(data, block, block.valueLength)) {
             for (const Node& entry : children(data, table, table.valueLength)) {
                 std::u16string text;
-                for (size_t p = entry.value; p + 2 <= entry.end && get16(data, p) != 0; p += 2)
-                    text += static_cast<char16_t>(get16(data, p));
+                for (size_t p = entry.value; p + 2 <= entry.end && le16(data, p) != 0; p += 2)
+                    text += static_cast<char16_t>(le16(data, p));
                 std::string name;
                 for (char16_t c : entry.key) name += c < 0x80 ? static_cast<char>(c) : '?';
                 report->strings.emplace_back(name, text);

@@ -9,27 +9,9 @@
 
 #include "config/block.h"
 #include "config/store.h"
+#include "pack/le_bytes.h"
 
 namespace {
-
-void put16(std::string& b, size_t at, uint16_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>(v >> 8);
-}
-
-void put32(std::string& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
-}
-
-void append16(std::string& b, uint16_t v) {
-    b += static_cast<char>(v & 0xFF);
-    b += static_cast<char>(v >> 8);
-}
-
-void append32(std::string& b, uint32_t v) {
-    append16(b, static_cast<uint16_t>(v & 0xFFFF));
-    append16(b, static_cast<uint16_t>(v >> 16));
-}
 
 void putBe32(std::string& b, uint32_t v) {
     for (int i = 3; i >= 0; --i) b += static_cast<char>(v >> (8 * i) & 0xFF);
@@ -65,38 +47,38 @@ std::string makePe(const PeShape& input) {
         if (s.second > 0 && s.first + s.second > end) end = s.first + s.second;
     std::string image(end, '\0');
     image[0] = 'M', image[1] = 'Z';
-    put32(image, 0x3C, static_cast<uint32_t>(h));
+    putLe32(image, 0x3C, static_cast<uint32_t>(h));
     image.replace(h, 4, std::string("PE\0\0", 4));
-    put16(image, h + 4, input.pe32plus ? 0x8664 : 0x14C);
-    put16(image, h + 6, static_cast<uint16_t>(input.sections.size()));
-    put16(image, h + 20, optionalSize);
+    putLe16(image, h + 4, input.pe32plus ? 0x8664 : 0x14C);
+    putLe16(image, h + 6, static_cast<uint16_t>(input.sections.size()));
+    putLe16(image, h + 20, optionalSize);
     size_t optional = h + 24;
-    put16(image, optional, input.pe32plus ? 0x20B : 0x10B);
+    putLe16(image, optional, input.pe32plus ? 0x20B : 0x10B);
     size_t countField = optional + (input.pe32plus ? 108 : 92);
     size_t directories = optional + (input.pe32plus ? 112 : 96);
-    put32(image, countField, 16);
-    put32(image, optional + 32, 0x1000);  // section alignment
-    put32(image, optional + 36, 0x200);   // file alignment
-    put32(image, optional + 56, static_cast<uint32_t>(0x1000 * (input.sections.size() + 1)));
-    put32(image, optional + 60, 0x400);   // size of the headers
-    put32(image, optional + 64, input.checksum);
-    put16(image, optional + 68, input.subsystem);
-    put32(image, directories + 4 * 8, input.certOffset);
-    put32(image, directories + 4 * 8 + 4, input.certSize);
+    putLe32(image, countField, 16);
+    putLe32(image, optional + 32, 0x1000);  // section alignment
+    putLe32(image, optional + 36, 0x200);   // file alignment
+    putLe32(image, optional + 56, static_cast<uint32_t>(0x1000 * (input.sections.size() + 1)));
+    putLe32(image, optional + 60, 0x400);   // size of the headers
+    putLe32(image, optional + 64, input.checksum);
+    putLe16(image, optional + 68, input.subsystem);
+    putLe32(image, directories + 4 * 8, input.certOffset);
+    putLe32(image, directories + 4 * 8 + 4, input.certSize);
     if (input.resourceSection >= 0) {
-        put32(image, directories + 2 * 8, static_cast<uint32_t>(0x1000 * (input.resourceSection + 1)));
-        put32(image, directories + 2 * 8 + 4, input.sections[static_cast<size_t>(input.resourceSection)].second);
+        putLe32(image, directories + 2 * 8, static_cast<uint32_t>(0x1000 * (input.resourceSection + 1)));
+        putLe32(image, directories + 2 * 8 + 4, input.sections[static_cast<size_t>(input.resourceSection)].second);
     }
     size_t table = optional + optionalSize;
     for (size_t i = 0; i < input.sections.size(); ++i) {
         size_t entry = table + 40 * i;
         bool resources = static_cast<int>(i) == input.resourceSection;
         image.replace(entry, 5, resources ? std::string(".rsrc") : ".sec" + std::to_string(i % 10));
-        put32(image, entry + 8, input.sections[i].second);
-        put32(image, entry + 12, static_cast<uint32_t>(0x1000 * (i + 1)));
-        put32(image, entry + 16, input.sections[i].second);
-        put32(image, entry + 20, input.sections[i].first);
-        put32(image, entry + 36, 0x40000040);
+        putLe32(image, entry + 8, input.sections[i].second);
+        putLe32(image, entry + 12, static_cast<uint32_t>(0x1000 * (i + 1)));
+        putLe32(image, entry + 16, input.sections[i].second);
+        putLe32(image, entry + 20, input.sections[i].first);
+        putLe32(image, entry + 36, 0x40000040);
         for (uint32_t k = 0; k < input.sections[i].second; ++k)
             image[input.sections[i].first + k] = static_cast<char>(0x40 + (i + k) % 50);
     }
@@ -120,11 +102,11 @@ std::string testPng(uint32_t width, uint32_t height) {
 // An icon bitmap: header, 32-bit colour rows and the one-bit mask.
 std::string testBitmap(int32_t size) {
     std::string b;
-    append32(b, 40);
-    append32(b, static_cast<uint32_t>(size));
-    append32(b, static_cast<uint32_t>(2 * size));
-    append16(b, 1);
-    append16(b, 32);
+    appendLe32(b, 40);
+    appendLe32(b, static_cast<uint32_t>(size));
+    appendLe32(b, static_cast<uint32_t>(2 * size));
+    appendLe16(b, 1);
+    appendLe16(b, 32);
     b += std::string(24, '\0');
     b += std::string(static_cast<size_t>(size * size * 4), '\x55');
     b += std::string(static_cast<size_t>((size + 31) / 32 * 4 * size), '\0');
@@ -133,18 +115,18 @@ std::string testBitmap(int32_t size) {
 
 std::string testIconFile(const std::vector<TestIconEntry>& entries) {
     std::string b;
-    append16(b, 0);
-    append16(b, 1);
-    append16(b, static_cast<uint16_t>(entries.size()));
+    appendLe16(b, 0);
+    appendLe16(b, 1);
+    appendLe16(b, static_cast<uint16_t>(entries.size()));
     uint32_t offset = static_cast<uint32_t>(6 + 16 * entries.size());
     for (const TestIconEntry& e : entries) {
         b += static_cast<char>(e.width);
         b += static_cast<char>(e.width);
         b += std::string(2, '\0');
-        append16(b, 1);
-        append16(b, 32);
-        append32(b, static_cast<uint32_t>(e.data.size()));
-        append32(b, offset);
+        appendLe16(b, 1);
+        appendLe16(b, 32);
+        appendLe32(b, static_cast<uint32_t>(e.data.size()));
+        appendLe32(b, offset);
         offset += static_cast<uint32_t>(e.data.size());
     }
     for (const TestIconEntry& e : entries) b += e.data;
@@ -194,12 +176,6 @@ std::wstring launcherMessage(int id) {
     static wchar_t buffer[6000];
     getMessage(id, buffer, sizeof buffer / sizeof buffer[0]);
     return buffer;
-}
-
-uint32_t le32(const std::string& b, size_t at) {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + static_cast<size_t>(i)]);
-    return v;
 }
 
 int64_t le64(const std::string& b, size_t at) {
