@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "pack/le_bytes.h"
 #include "pack/project.h"
 
 struct PeShape {
@@ -68,7 +69,7 @@ bool parseWithLauncher(const std::string& block, const char* locale, uint64_t* f
 std::string launcherConfig(int key);
 std::wstring launcherMessage(int id);
 
-uint32_t le32(const std::string& bytes, size_t at);
+// le32 and the other little-endian helpers: pack/le_bytes.h.
 int64_t le64(const std::string& bytes, size_t at);
 
 // Project text through parseProjectText as "app.toml": parseOk expects
