@@ -13,6 +13,10 @@ PACKAGES=(
   libsurefire-java libcommons-lang3-java
 )
 
+# With arguments, only those packages (scripts/test.sh takes debootstrap
+# first, so that the 32-bit set-up can start while the rest installs).
+[ $# -gt 0 ] && PACKAGES=("$@")
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

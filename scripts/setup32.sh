@@ -138,6 +138,7 @@ esac
 if [ ! -x "$CHROOT/usr/bin/apt-get" ]; then
   command -v debootstrap >/dev/null || {
     say "installing debootstrap"
+    DEBIAN_FRONTEND=noninteractive apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
   }
   MIRROR=$(host_mirror)

@@ -17,14 +17,16 @@ case $I686 in all|subset|none) ;; *) echo "test: VTL_I686 must be all, subset or
 
 started=$SECONDS
 mkdir -p build
-bash scripts/setup.sh || { echo "test: set-up failed"; exit 1; }
 # The 32-bit environment is mostly downloads and unpacking: it goes on
-# beside the (CPU-bound) build.
+# beside the host's packages and the (CPU-bound) build. It needs only
+# debootstrap from the host.
 setup32_pid=""
 if [ "$I686" != none ]; then
+  bash scripts/setup.sh debootstrap || { echo "test: set-up failed"; exit 1; }
   bash scripts/setup32.sh > build/setup32.log 2>&1 &
   setup32_pid=$!
 fi
+bash scripts/setup.sh || { echo "test: set-up failed"; exit 1; }
 VTL_SKIP_SETUP=1 bash scripts/build.sh || { echo "test: build failed"; exit 1; }
 if [ -n "$setup32_pid" ]; then
   if ! wait "$setup32_pid"; then
