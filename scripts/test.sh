@@ -35,6 +35,9 @@ if [ -n "$setup32_pid" ]; then
     exit 1
   fi
   cat build/setup32.log
+  # The host's JDK folders it shares may have come with the packages
+  # installed meanwhile.
+  bash scripts/setup32.sh --mount || { echo "test: 32-bit set-up failed"; exit 1; }
 fi
 echo "test: set-up and build took $((SECONDS - started)) s"
 
