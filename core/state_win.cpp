@@ -12,6 +12,8 @@ SERVICE_STATUS_HANDLE serviceStatusHandle = nullptr;
 HANDLE serviceStopRequested = nullptr;
 DWORD serviceStopRequestTick = 0;
 HANDLE serviceThreadDone = nullptr;
+LONG serviceControlsInFlight = 0;
+DWORD serviceLastControlTick = 0;
 CRITICAL_SECTION serviceLogLock;
 HANDLE serviceLogFile = INVALID_HANDLE_VALUE;
 

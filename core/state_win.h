@@ -33,6 +33,8 @@ extern SERVICE_STATUS_HANDLE serviceStatusHandle;  // from RegisterServiceCtrlHa
 extern HANDLE serviceStopRequested;            // set by the handler at the first stop or shutdown request
 extern DWORD serviceStopRequestTick;           // ... with the tick it came at
 extern HANDLE serviceThreadDone;               // set when serviceMain is about to return
+extern LONG serviceControlsInFlight;           // control handler calls not yet returned (under serviceLock)
+extern DWORD serviceLastControlTick;           // ... and the tick the last one returned at
 extern CRITICAL_SECTION serviceLogLock;        // one line at a time into the service log (openServiceLog)
 extern HANDLE serviceLogFile;                  // the open service log, or INVALID_HANDLE_VALUE
 

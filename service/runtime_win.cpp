@@ -30,6 +30,11 @@ namespace {
 constexpr DWORD kStopProgressMilliseconds = 2000;
 // Exit code of a child ended by force after the stop timeout.
 constexpr UINT kForcedChildExitCode = 1;
+// The SCM hears a control's answer only after the handler has returned:
+// the dispatcher writes it back then. How long the end of the service
+// waits for a handler still running, and the moment it leaves its answer.
+constexpr DWORD kControlAnswerWaitMilliseconds = 2000;
+constexpr DWORD kControlAnswerGraceMilliseconds = 100;
 
 class Locked {
 public:
@@ -272,6 +277,25 @@ void endChildByForce(PROCESS_INFORMATION& child, HANDLE job) {
 
 bool stopRequested() { return WaitForSingleObject(serviceStopRequested, 0) == WAIT_OBJECT_0; }
 
+// A stop that needs no wait for the child (one during the restart delay)
+// would otherwise end the process while the dispatcher has yet to answer
+// the stop request: the SCM then fails the caller's ControlService
+// although the service stopped. Called before stopped is reported, so
+// that whoever waits for stopped finds the process about to end.
+void awaitControlAnswers() {
+    for (DWORD waited = 0; waited < kControlAnswerWaitMilliseconds; waited += 10) {
+        {
+            Locked lock;
+            if (serviceControlsInFlight == 0 &&
+                GetTickCount() - serviceLastControlTick >= kControlAnswerGraceMilliseconds)
+                return;
+        }
+        Sleep(10);
+    }
+    logError(L"a service control request was still being answered %d ms after the end",
+             static_cast<int>(kControlAnswerWaitMilliseconds));
+}
+
 // Waits for the child. After a stop request the stop keeps moving (check
 // point advanced every few seconds, so neither the SCM nor /stop give up on
 // it), and once the stop timeout has passed the child and everything it
@@ -323,6 +347,7 @@ void logServiceEnd() {
 // linger once the SCM has heard it stopped (an upgrade replaces the
 // executable right after /stop).
 [[noreturn]] void finishService(DWORD exitCode, bool forced) {
+    awaitControlAnswers();
     {
         Locked lock;
         markChildEnded(serviceStatus, exitCode, forced);
@@ -339,6 +364,7 @@ void finishWithoutChild(const char* reason) {
     formatText(line, sizeof line, "%s; the service stops and reports the failure", reason);
     serviceLogf("%s", line);
     reportFailureEvent(line);
+    awaitControlAnswers();
     {
         Locked lock;
         markStartFailed(serviceStatus);
@@ -471,6 +497,7 @@ void WINAPI serviceControlHandler(DWORD control) {
     ControlOutcome outcome;
     {
         Locked lock;
+        ++serviceControlsInFlight;
         outcome = applyControlRequest(serviceStatus, control);
         reportStatus(outcome.reportNumber);
         if (outcome.sendShutdown && WaitForSingleObject(serviceStopRequested, 0) != WAIT_OBJECT_0) {
@@ -483,6 +510,9 @@ void WINAPI serviceControlHandler(DWORD control) {
         }
     }
     if (outcome.sendShutdown) sendShutdown(0);
+    Locked lock;
+    --serviceControlsInFlight;
+    serviceLastControlTick = GetTickCount();
 }
 
 void sendShutdown(int code) {
