@@ -80,14 +80,16 @@ class Wine:
         return cmd
 
     def run(self, program, *args, env=None, winenv=None, unset=(), stdin=None, timeout=60, cwd=None,
-            raw_tail=None, retry_reset=None):
+            raw_tail=None, retry_reset=None, once=False):
         """env: Unix environment additions (reach the program unless Wine
         overrides them); winenv: Windows-side variables set through envrun
         (needed for TMP, TEMP, PATH, USERPROFILE, ...). A run that the
         32-bit emulator's known fault ended (and only that) is run again,
-        after retry_reset() when given (it removes what the run left)."""
+        after retry_reset() when given (it removes what the run left);
+        once: never, for a run whose work cannot be done twice (the caller
+        then reads what the run printed before the fault)."""
         cmd = self.command(program, args, winenv, unset, raw_tail)
-        for attempt in range(3):
+        for attempt in range(1 if once else 3):
             if attempt and retry_reset:
                 retry_reset()
             proc = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
@@ -139,7 +141,10 @@ def read_message_box(wine, exe, *args, env=None, winenv=None, unset=(), timeout=
     it. Returns (box text or None, the launcher's exit code)."""
     proc = wine.popen(exe, *args, env=env, winenv=winenv, unset=unset, stdout=subprocess.PIPE,
                       stderr=subprocess.PIPE)
-    reader = wine.run(BUILD / "tests" / "boxreader.exe", "30000", timeout=timeout)
+    # Not run again after the emulator's fault: the box is closed by then,
+    # and the line printed before the fault is the reading.
+    reader = wine.run(BUILD / "tests" / "boxreader.exe", "30000", timeout=timeout, once=True)
     out, err = proc.communicate(timeout=timeout)
-    box = reader.out.rstrip("\n") if reader.rc == 0 else None
+    read = reader.rc == 0 or (emulator_fault(reader.rc, reader.err) and "|" in reader.out)
+    box = reader.out.rstrip("\n") if read else None
     return box, proc.returncode
