@@ -8,8 +8,44 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import vtlblock  # noqa: E402
-from vtltest import BUILD, PREFIX, WIDTH, WINE, Wine  # noqa: E402
+from vtltest import BUILD, PREFIX, WIDTH, Wine  # noqa: E402
 from vtlwidth import start_wine  # noqa: E402
+
+
+def desktop_processes():
+    """Unix ids of the prefix's live desktop processes (explorer.exe
+    /desktop). Found through /proc: the 32-bit Wine's taskkill.exe does not
+    find explorer.exe by name."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            cmdline = Path("/proc", entry, "cmdline").read_bytes()
+            environ = Path("/proc", entry, "environ").read_bytes().split(b"\0")
+            state = Path("/proc", entry, "stat").read_text().rsplit(")", 1)[-1].split()[0]
+        except OSError:
+            continue
+        if (b"explorer.exe\0/desktop" in cmdline or b"explorer.exe /desktop" in cmdline) and state != "Z" \
+                and b"WINEPREFIX=" + bytes(PREFIX) in environ:
+            found.append(int(entry))
+    return found
+
+
+def end_desktop():
+    """Ends the prefix's desktop process. It is tied to the display it was
+    started on (none, when the prefix's start started it); the next program
+    that needs a desktop starts it again, on its own display."""
+    import signal
+    import time
+    for pid in desktop_processes():
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
+    deadline = time.time() + 10
+    while desktop_processes() and time.time() < deadline:
+        time.sleep(0.1)
 
 
 @pytest.fixture(scope="session")
@@ -21,10 +57,7 @@ def xdisplay():
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(1.0)
     yield display
-    # Wine's desktop process is tied to this display; end it with the display.
-    subprocess.run(WINE + ["taskkill.exe", "/f", "/im", "explorer.exe"],
-                   env={**os.environ, "WINEPREFIX": str(PREFIX), "WINEDEBUG": "-all", "DISPLAY": display},
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    end_desktop()
     proc.terminate()
     proc.wait(timeout=10)
 
@@ -33,6 +66,9 @@ def wine(xdisplay):
     if not (BUILD / "vtlstub.exe").exists():
         pytest.fail(f"no {WIDTH} launcher stub in {BUILD}; run scripts/build.sh first")
     start_wine()
+    # A desktop that the prefix's start or an earlier session left has no
+    # display or one that is gone: message boxes would never appear on it.
+    end_desktop()
     return Wine(PREFIX, xdisplay)
 
 @pytest.fixture
