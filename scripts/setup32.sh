@@ -52,6 +52,19 @@ host_mirror() {
 
 is_mounted() { mountpoint -q "$1" 2>/dev/null; }
 
+# A bind mount keeps the directory it was made from even after that
+# directory is deleted: a clone removed and made again at the same path
+# would leave the chroot writing into the deleted one (a new prefix made
+# there never appears outside). A shared mount whose directory is no longer
+# the one at its path is dropped, so the caller mounts the current one.
+drop_stale() {
+  local dir=$1 mp=$CHROOT$1
+  is_mounted "$mp" || return 0
+  [ "$(stat -c %d:%i "$dir" 2>/dev/null)" = "$(stat -c %d:%i "$mp" 2>/dev/null)" ] && return 0
+  say "$mp shows a directory that is gone from $dir; mounting it again"
+  umount "$mp" 2>/dev/null || umount -l "$mp"
+}
+
 mount_all() {
   is_mounted "$BINFMT" || mount -t binfmt_misc binfmt_misc "$BINFMT"
   for fs in proc sys dev dev/pts; do
@@ -68,11 +81,13 @@ mount_all() {
   done
   local dir
   for dir in "${SHARED_RW[@]}"; do
+    drop_stale "$dir"
     mkdir -p "$CHROOT$dir"
     is_mounted "$CHROOT$dir" || mount --bind "$dir" "$CHROOT$dir"
   done
   for dir in "${SHARED_RO[@]}"; do
     [ -d "$dir" ] || continue
+    drop_stale "$dir"
     mkdir -p "$CHROOT$dir"
     if ! is_mounted "$CHROOT$dir"; then
       mount --bind "$dir" "$CHROOT$dir"
