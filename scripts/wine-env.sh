@@ -5,7 +5,9 @@
 export WINEPREFIX="${WINEPREFIX:-$VTL_ROOT/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export WINE64=/usr/lib/wine/wine64
+# wine64 through our wrapper, which turns off address randomisation (see
+# scripts/wine64 for why).
+export WINE64="$VTL_ROOT/scripts/wine64"
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 export WINESERVER

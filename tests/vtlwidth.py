@@ -27,7 +27,9 @@ BUILD32 = Path(os.environ.get("VTL_BUILD_WIN32", ROOT / "build" / "win32")).reso
 BUILD = BUILD32 if IS_32 else BUILD64
 FOREIGN_BUILD = BUILD64 if IS_32 else BUILD32
 
-WINE64 = "/usr/lib/wine/wine64"
+# Through the wrapper that turns off address randomisation, without which
+# about one wine64 start in several thousand fails (scripts/wine64).
+WINE64 = str(ROOT / "scripts" / "wine64")
 WINE32 = str(ROOT / "scripts" / "wine32")
 # The command that runs a Windows program of the width under test.
 WINE = [WINE32] if IS_32 else [WINE64]
